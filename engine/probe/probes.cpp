@@ -1,0 +1,117 @@
+#include "probes.h"
+
+#include "engine/pdf/pdfinspect.h"
+#include "platform/edition.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+
+#include <limits>
+
+namespace folioset {
+
+namespace {
+
+int imageCount(const QString &path)
+{
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    return std::max(0, reader.imageCount());
+}
+
+bool hasPdfExtension(const QString &path)
+{
+    return QFileInfo(path).suffix().toUpper() == QLatin1String("PDF");
+}
+
+struct Interval
+{
+    qint64 hours = 0;
+    qint64 minutes = 0;
+    qint64 seconds = 0;
+};
+
+Interval split(const QDateTime &start, const QDateTime &end)
+{
+    const qint64 total = start.msecsTo(end) / 1000;
+    return {total / 3600, (total % 3600) / 60, total % 60};
+}
+
+} // namespace
+
+int getTiffPageCount(const QUrl &url, const QString &, bool *isEncrypted)
+{
+    if (url.isEmpty())
+        return 0;
+    const QString path = url.toLocalFile();
+    if (const int count = imageCount(path))
+        return count;
+    if (!hasPdfExtension(path))
+        return 0;
+    const pdf::PdfFacts facts = pdf::inspectPdf(path);
+    if (!facts.opened)
+        return 0;
+    if (isEncrypted)
+        *isEncrypted = facts.encrypted;
+    return facts.pages;
+}
+
+int getTiffPageCount(const QUrl &url, const QString &password)
+{
+    if (url.isEmpty())
+        return 0;
+    const QString path = url.toLocalFile();
+    if (const int count = imageCount(path))
+        return count;
+    if (!hasPdfExtension(path))
+        return 0;
+    pdf::PdfFacts facts = pdf::inspectPdf(path);
+    if (!facts.opened)
+        return 0;
+    if (facts.pages == 0 && facts.encrypted) {
+        const pdf::PdfFacts unlocked = pdf::inspectPdf(path, password);
+        if (unlocked.opened)
+            facts.pages = unlocked.pages;
+    }
+    return facts.pages;
+}
+
+QString timeTakenString(const QDateTime &start, const QDateTime &end)
+{
+    return isFirstGeneration() ? timeTakenWords(start, end) : timeTakenClock(start, end);
+}
+
+QString timeTakenClock(const QDateTime &start, const QDateTime &end)
+{
+    if (!start.isValid() || !end.isValid())
+        return {};
+    const Interval t = split(start, end);
+    const auto two = [](qint64 n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); };
+    if (t.hours < 1)
+        return two(t.minutes) + QLatin1Char(':') + two(t.seconds);
+    return two(t.hours) + QLatin1Char(':') + two(t.minutes) + QLatin1Char(':') + two(t.seconds);
+}
+
+QString timeTakenWords(const QDateTime &start, const QDateTime &end)
+{
+    if (!start.isValid() || !end.isValid())
+        return {};
+    const Interval t = split(start, end);
+    QString text;
+    if (t.hours >= 1)
+        text += QStringLiteral("%1 hr(s) ").arg(t.hours);
+    if (t.minutes > 0)
+        text += QStringLiteral("%1 min(s) ").arg(t.minutes);
+    if (t.seconds >= 1)
+        text += QStringLiteral("%1 sec(s) ").arg(t.seconds);
+    return text;
+}
+
+bool isLionOrLater()
+{
+    // The first generation skipped its strict output-folder checks only on systems older than
+    // any this program runs on; every system it runs on takes the strict path.
+    return true;
+}
+
+} // namespace folioset

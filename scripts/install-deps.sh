@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Folioset needs to build, run and test; only what is missing.
+set -euo pipefail
+
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-image-formats-plugins libqpdf-dev
+          libxml2-dev libicu-dev libjpeg-dev libpng-dev libtiff-dev zlib1g-dev libgl-dev
+          fonts-dejavu-core xvfb xauth qpdf poppler-utils)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+fi
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,150 @@
+#include "support/fixtures.h"
+
+#include <QFile>
+#include <QImageWriter>
+#include <QPainter>
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <tiffio.h>
+
+namespace fixtures {
+
+QImage patternImage(QSize size, int seed, QImage::Format format)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            const int r = (x * 255) / std::max(1, size.width() - 1);
+            const int g = (y * 255) / std::max(1, size.height() - 1);
+            const int b = ((x / 8 + y / 8 + seed) % 2) ? 200 : (seed * 37) % 256;
+            const int a = 255 - ((x + y + seed) % 64);
+            line[x] = qRgba(r, g, b, a);
+        }
+    }
+    if (format == QImage::Format_ARGB32)
+        return image;
+    if (format == QImage::Format_Mono || format == QImage::Format_MonoLSB)
+        return image.convertToFormat(QImage::Format_Grayscale8)
+            .convertToFormat(format, Qt::ThresholdDither);
+    return image.convertToFormat(format);
+}
+
+bool writeImage(const QString &path, const QImage &image, const char *format, int quality)
+{
+    QImageWriter writer(path, format);
+    if (quality >= 0)
+        writer.setQuality(quality);
+    return writer.write(image);
+}
+
+bool writeJpeg(const QString &path, QSize size, int seed, int quality)
+{
+    return writeImage(path, patternImage(size, seed, QImage::Format_RGB32), "jpeg", quality);
+}
+
+bool writePng(const QString &path, const QImage &image)
+{
+    return writeImage(path, image, "png");
+}
+
+bool writeTiff(const QString &path, const QList<QImage> &pages, TiffCompression compression,
+               int dpi)
+{
+    TIFF *tiff = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    if (!tiff)
+        return false;
+    bool ok = true;
+    for (const QImage &page : pages) {
+        const bool bilevel = compression == TiffCompression::Group4;
+        const QImage img = bilevel ? page.convertToFormat(QImage::Format_Grayscale8)
+                                         .convertToFormat(QImage::Format_Mono, Qt::ThresholdDither)
+                                   : page.convertToFormat(QImage::Format_RGB888);
+        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(img.width()));
+        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(img.height()));
+        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(bilevel ? 1 : 3));
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(bilevel ? 1 : 8));
+        TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        // Qt's Mono has 1 for black when the colour table says so; we write "0 is black".
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, bilevel ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
+        switch (compression) {
+        case TiffCompression::None: TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE); break;
+        case TiffCompression::Lzw: TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW); break;
+        case TiffCompression::Deflate:
+            TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+            break;
+        case TiffCompression::Group4:
+            TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+            break;
+        }
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(bilevel ? img.height() : 16));
+        if (dpi > 0) {
+            TIFFSetField(tiff, TIFFTAG_XRESOLUTION, float(dpi));
+            TIFFSetField(tiff, TIFFTAG_YRESOLUTION, float(dpi));
+            TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+        }
+        if (pages.size() > 1) {
+            TIFFSetField(tiff, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+            TIFFSetField(tiff, TIFFTAG_PAGENUMBER, uint16_t(&page - pages.data()),
+                         uint16_t(pages.size()));
+        }
+        const qsizetype rowBytes = bilevel ? (img.width() + 7) / 8 : qsizetype(img.width()) * 3;
+        QByteArray row(rowBytes, 0);
+        for (int y = 0; y < img.height() && ok; ++y) {
+            memcpy(row.data(), img.constScanLine(y), size_t(rowBytes));
+            if (bilevel && img.color(0) == qRgb(255, 255, 255)) {
+                // Qt's Mono colour table may say index 0 is white: flip to "0 is black".
+                for (char &c : row)
+                    c = char(~c);
+            }
+            ok = TIFFWriteScanline(tiff, row.data(), uint32_t(y), 0) >= 0;
+        }
+        ok = ok && TIFFWriteDirectory(tiff);
+    }
+    TIFFClose(tiff);
+    return ok;
+}
+
+bool writePdf(const QString &path, int pages, const QString &userPassword,
+              const QString &ownerPassword)
+{
+    try {
+        QPDF pdf;
+        pdf.emptyPDF();
+        QPDFPageDocumentHelper helper(pdf);
+        for (int i = 0; i < pages; ++i) {
+            auto page = QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 612 792] >>");
+            helper.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
+        }
+        QPDFWriter writer(pdf, QFile::encodeName(path).constData());
+        if (!userPassword.isEmpty() || !ownerPassword.isEmpty()) {
+            writer.setR4EncryptionParametersInsecure(userPassword.toUtf8().constData(),
+                                                     ownerPassword.toUtf8().constData(), true,
+                                                     true, true, true, true, true,
+                                                     qpdf_r3p_full, true, false);
+        }
+        writer.write();
+        return true;
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace fixtures

@@ -1,0 +1,32 @@
+#pragma once
+
+// Test inputs made at run time with real encoders: no binary fixtures live in the tree.
+
+#include <QImage>
+#include <QList>
+#include <QSize>
+#include <QString>
+
+namespace fixtures {
+
+// A deterministic picture with gradients, edges and a seed-dependent pattern, so that a lossy
+// or shifted copy never compares equal by accident.
+QImage patternImage(QSize size, int seed = 1, QImage::Format format = QImage::Format_RGB32);
+
+bool writeImage(const QString &path, const QImage &image, const char *format, int quality = -1);
+bool writeJpeg(const QString &path, QSize size, int seed = 1, int quality = 90);
+bool writePng(const QString &path, const QImage &image);
+
+enum class TiffCompression { None, Lzw, Deflate, Group4 };
+// One directory per page; Group4 pages are written 1-bit (black where the pixel is dark).
+bool writeTiff(const QString &path, const QList<QImage> &pages,
+               TiffCompression compression = TiffCompression::Lzw, int dpi = 0);
+
+// A PDF with `pages` blank Letter pages; encrypted (RC4 128) when a password is given.
+bool writePdf(const QString &path, int pages, const QString &userPassword = {},
+              const QString &ownerPassword = {});
+
+bool writeBytes(const QString &path, const QByteArray &bytes);
+QByteArray readBytes(const QString &path);
+
+} // namespace fixtures
