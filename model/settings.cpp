@@ -1,0 +1,161 @@
+#include "settings.h"
+
+#include "platform/preferences.h"
+#include "platform/systemlog.h"
+
+#include <exception>
+
+namespace folioset {
+
+namespace {
+const QString settingsKey = QStringLiteral("SETTINGS");
+
+template <typename T, typename Signal>
+void assign(Settings *owner, T &field, const T &value, Signal changed)
+{
+    // A null and an empty text are different states (absent or empty) but show the same.
+    if constexpr (std::is_same_v<T, QString>) {
+        if (field == value && field.isNull() == value.isNull())
+            return;
+    } else if (field == value) {
+        return;
+    }
+    field = value;
+    emit(owner->*changed)();
+}
+
+QString emptyIfAbsent(const QString &text)
+{
+    return text.isNull() ? QStringLiteral("") : text;
+}
+} // namespace
+
+Settings::Settings(Source source, QObject *parent)
+    : QObject(parent), m_pdfSettings(std::make_unique<PDFSettings>())
+{
+    if (source == Source::Stored) {
+        const Preferences preferences;
+        if (preferences.contains(settingsKey))
+            setData(preferences.value(settingsKey));
+    }
+}
+
+Settings::~Settings() = default;
+
+void Settings::setCombineOptionIndex(int value)
+{
+    assign(this, m_combineOptionIndex, value, &Settings::combineOptionIndexChanged);
+}
+
+void Settings::setGroupMultiPagePDFCount(int value)
+{
+    assign(this, m_groupMultiPagePDFCount, value, &Settings::groupMultiPagePDFCountChanged);
+}
+
+void Settings::setIsApplyDocumentSetings(bool value)
+{
+    assign(this, m_isApplyDocumentSetings, value, &Settings::isApplyDocumentSetingsChanged);
+}
+
+void Settings::setIsSetCurrentAsDefaultOutputFolderPath(bool value)
+{
+    assign(this, m_isSetCurrentAsDefaultOutputFolderPath, value,
+           &Settings::isSetCurrentAsDefaultOutputFolderPathChanged);
+}
+
+void Settings::setIsOpenFolderAfterConversion(bool value)
+{
+    assign(this, m_isOpenFolderAfterConversion, value,
+           &Settings::isOpenFolderAfterConversionChanged);
+}
+
+void Settings::setSingleMultiPagePDFName(const QString &value)
+{
+    assign(this, m_singleMultiPagePDFName, value, &Settings::singleMultiPagePDFNameChanged);
+}
+
+void Settings::setGroupMultiPagePDFName(const QString &value)
+{
+    assign(this, m_groupMultiPagePDFName, value, &Settings::groupMultiPagePDFNameChanged);
+}
+
+void Settings::setOutputFolderPath(const QString &value)
+{
+    assign(this, m_outputFolderPath, value, &Settings::outputFolderPathChanged);
+}
+
+void Settings::setIsClearProcessedFiles(bool value)
+{
+    assign(this, m_isClearProcessedFiles, value, &Settings::isClearProcessedFilesChanged);
+}
+
+QVariantMap Settings::getData()
+{
+    try {
+        setSingleMultiPagePDFName(emptyIfAbsent(m_singleMultiPagePDFName));
+        setGroupMultiPagePDFName(emptyIfAbsent(m_groupMultiPagePDFName));
+        setOutputFolderPath(emptyIfAbsent(m_outputFolderPath));
+        return QVariantMap{
+            {QStringLiteral("combineOptionIndex"), m_combineOptionIndex},
+            {QStringLiteral("groupMultiPagePDFCount"), m_groupMultiPagePDFCount},
+            {QStringLiteral("isApplyDocumentSetings"), m_isApplyDocumentSetings},
+            {QStringLiteral("isSetCurrentAsDefaultOutputFolderPath"),
+             m_isSetCurrentAsDefaultOutputFolderPath},
+            {QStringLiteral("isOpenFolderAfterConversion"), m_isOpenFolderAfterConversion},
+            {QStringLiteral("singleMultiPagePDFName"), m_singleMultiPagePDFName},
+            {QStringLiteral("groupMultiPagePDFName"), m_groupMultiPagePDFName},
+            {QStringLiteral("outputFolderPath"), m_outputFolderPath},
+            {QStringLiteral("pdfSettings"), m_pdfSettings->getData()},
+            {QStringLiteral("isClearProcessedFiles"), m_isClearProcessedFiles},
+        };
+    } catch (const std::exception &e) {
+        logError(QStringLiteral("Settings=>getData"), QString::fromUtf8(e.what()));
+        return {};
+    }
+}
+
+void Settings::setData(const QVariant &data)
+{
+    if (!stored::isMap(data))
+        return;
+    try {
+        const QVariantMap map = data.toMap();
+        setCombineOptionIndex(stored::toInt(map.value(QStringLiteral("combineOptionIndex"))));
+        setGroupMultiPagePDFCount(
+            stored::toInt(map.value(QStringLiteral("groupMultiPagePDFCount"))));
+        setIsApplyDocumentSetings(
+            stored::toBool(map.value(QStringLiteral("isApplyDocumentSetings"))));
+        setIsSetCurrentAsDefaultOutputFolderPath(
+            stored::toBool(map.value(QStringLiteral("isSetCurrentAsDefaultOutputFolderPath"))));
+        setIsOpenFolderAfterConversion(
+            stored::toBool(map.value(QStringLiteral("isOpenFolderAfterConversion"))));
+        setSingleMultiPagePDFName(
+            stored::toText(map.value(QStringLiteral("singleMultiPagePDFName"))));
+        setGroupMultiPagePDFName(stored::toText(map.value(QStringLiteral("groupMultiPagePDFName"))));
+        setOutputFolderPath(stored::toText(map.value(QStringLiteral("outputFolderPath"))));
+        setIsClearProcessedFiles(stored::toBool(map.value(QStringLiteral("isClearProcessedFiles"))));
+        m_pdfSettings->setData(map.value(QStringLiteral("pdfSettings")));
+
+        // The folder survives only when the user asked to keep it, and the keep flag is never
+        // on without a folder.
+        if (m_outputFolderPath.isEmpty())
+            setIsSetCurrentAsDefaultOutputFolderPath(false);
+        else if (!m_isSetCurrentAsDefaultOutputFolderPath)
+            setOutputFolderPath(QStringLiteral(""));
+    } catch (const std::exception &e) {
+        logError(QStringLiteral("Settings=>setData:"), QString::fromUtf8(e.what()));
+    }
+}
+
+void Settings::synchronize()
+{
+    Preferences preferences;
+    try {
+        preferences.setValue(settingsKey, getData());
+    } catch (const std::exception &e) {
+        logError(QStringLiteral("Settings=>synchronize"), QString::fromUtf8(e.what()));
+    }
+    preferences.sync();
+}
+
+} // namespace folioset
