@@ -1,0 +1,154 @@
+#include "log.h"
+
+#include "model/utilities.h"
+#include "platform/datetext.h"
+#include "platform/systemlog.h"
+
+#include <QDir>
+#include <QSaveFile>
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <exception>
+#include <memory>
+#include <stdexcept>
+
+namespace folioset {
+
+namespace {
+
+const QString displayDatePattern = QStringLiteral("MM/dd/yyyy hh:mm:ss a");
+const QString fileNameDatePattern = QStringLiteral("ddMMyyHHmmss");
+
+struct DocFree
+{
+    void operator()(xmlDoc *doc) const { xmlFreeDoc(doc); }
+};
+using DocPtr = std::unique_ptr<xmlDoc, DocFree>;
+
+struct XmlFree
+{
+    void operator()(xmlChar *text) const { xmlFree(text); }
+};
+using XmlTextPtr = std::unique_ptr<xmlChar, XmlFree>;
+
+// XML 1.0 cannot carry these code points at all, not even as character references; file names
+// and messages from the outside world may still contain them.
+constexpr bool isXmlChar(char32_t c)
+{
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// UTF-8 that libxml2 can always serialise into well-formed XML; unrepresentable characters
+// (including unpaired surrogates, which toUcs4() already turns into U+FFFD) become U+FFFD.
+QByteArray xmlText(const QString &text)
+{
+    QList<uint> codePoints = text.toUcs4();
+    for (uint &c : codePoints) {
+        if (!isXmlChar(char32_t(c)))
+            c = 0xFFFD;
+    }
+    return QString::fromUcs4(reinterpret_cast<const char32_t *>(codePoints.constData()),
+                             codePoints.size())
+        .toUtf8();
+}
+
+xmlNode *addElement(xmlNode *parent, const char *name)
+{
+    xmlNode *const node = xmlNewChild(parent, nullptr, BAD_CAST name, nullptr);
+    if (!node)
+        throw std::runtime_error(std::string("could not create element ") + name);
+    return node;
+}
+
+// xmlNewProp stores the value verbatim (no entity parsing), so escaping is left entirely to the
+// serialiser.
+void addAttribute(xmlNode *node, const char *name, const QString &value)
+{
+    const QByteArray utf8 = xmlText(value);
+    if (!xmlNewProp(node, BAD_CAST name, BAD_CAST utf8.constData()))
+        throw std::runtime_error(std::string("could not set attribute ") + name);
+}
+
+QByteArray buildDocument(const Log &log)
+{
+    xmlInitParser();
+    const DocPtr doc(xmlNewDoc(BAD_CAST "1.0"));
+    if (!doc)
+        throw std::runtime_error("could not create the document");
+    xmlNode *const root = xmlNewDocNode(doc.get(), nullptr, BAD_CAST "Log", nullptr);
+    if (!root)
+        throw std::runtime_error("could not create element Log");
+    xmlDocSetRootElement(doc.get(), root);
+    addAttribute(root, "StartTime", formatDate(log.startTime, displayDatePattern));
+    addAttribute(root, "EndTime", formatDate(log.endTime, displayDatePattern));
+
+    for (const LogFiles &output : log.files) {
+        xmlNode *const files = addElement(root, "Files");
+        addAttribute(files, "FileName", output.filename);
+        addAttribute(files, "TargetPath", output.targetPath);
+        addAttribute(files, "Status", output.status);
+        addAttribute(files, "Pages", QString::number(output.pages));
+        for (const LogFile &page : output.logFiles) {
+            xmlNode *const file = addElement(files, "File");
+            addAttribute(file, "SourceImageFile", page.sourceFile);
+            addAttribute(file, "SourcePageNo", QString::number(page.sourcePageNo));
+            addAttribute(file, "PageNo", QString::number(page.targetPageNo));
+            addAttribute(file, "Status", page.status);
+        }
+    }
+
+    xmlChar *raw = nullptr;
+    int size = 0;
+    xmlDocDumpFormatMemoryEnc(doc.get(), &raw, &size, "UTF-8", 1);
+    const XmlTextPtr text(raw);
+    if (!text || size <= 0)
+        throw std::runtime_error("could not serialise the document");
+    return QByteArray(reinterpret_cast<const char *>(text.get()), size);
+}
+
+// QSaveFile keeps a half-written log from ever replacing a complete one.
+bool writeAtomically(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes) != bytes.size())
+        return false;
+    return file.commit();
+}
+
+} // namespace
+
+bool Log::save()
+{
+    QByteArray document;
+    try {
+        document = buildDocument(*this);
+    } catch (const std::exception &e) {
+        logError(QStringLiteral("Log=>save"), QString::fromLocal8Bit(e.what()));
+        return false;
+    } catch (...) {
+        logError(QStringLiteral("Log=>save"), QStringLiteral("unknown failure"));
+        return false;
+    }
+
+    const QString writeFailure = QStringLiteral("Could not write document out...");
+    const QString appPath = Utilities::getAppPath();
+    // Without a support folder the path would be relative and the log would land in whatever
+    // the working directory happens to be.
+    if (appPath.isEmpty()) {
+        systemLog(writeFailure);
+        return true;
+    }
+    m_logFilePath =
+        QDir(QDir(appPath).filePath(QStringLiteral("Logs")))
+            .filePath(formatDate(endTime, fileNameDatePattern) + QStringLiteral(".log"));
+    if (!writeAtomically(m_logFilePath, document))
+        systemLog(writeFailure);
+    return true;
+}
+
+} // namespace folioset

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+namespace folioset {
+
+// What became of one page of one input.
+struct LogFile
+{
+    QString sourceFile;   // full path of the input
+    int sourcePageNo = 0; // 1-based page within the input
+    int targetPageNo = 0; // 1-based page within the output; 0 when no page was made
+    QString status;
+};
+
+// What became of one output document.
+struct LogFiles
+{
+    QString filename;   // last path component of the output
+    QString targetPath; // the folder holding the output
+    QString status;
+    int pages = 0;
+    QList<LogFile> logFiles;
+};
+
+// The record of one conversion run, written as XML into the "Logs" support folder.
+class Log
+{
+public:
+    Log() = default;
+    Log(const Log &) = delete;
+    Log &operator=(const Log &) = delete;
+    Log(Log &&) = default;
+    Log &operator=(Log &&) = default;
+
+    QDateTime startTime = QDateTime::currentDateTime();
+    QDateTime endTime = QDateTime::currentDateTime();
+    QList<LogFiles> files;
+
+    // Where the last save() put (or tried to put) the log; empty before that.
+    const QString &logFilePath() const { return m_logFilePath; }
+
+    // False only when the document could not be built. A document that could not be written is
+    // reported to the system log but still counts as saved: losing the log must never fail a
+    // conversion that itself succeeded.
+    bool save();
+
+private:
+    QString m_logFilePath;
+};
+
+} // namespace folioset
