@@ -1,0 +1,145 @@
+#include "document.h"
+
+#include "documentdata.h"
+#include "fileimagesource.h"
+#include "pagelayout.h"
+
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+
+namespace folioset::pdf {
+
+namespace {
+
+QByteArray pdfNumber(double value)
+{
+    QByteArray text = QByteArray::number(value, 'f', 4);
+    while (text.endsWith('0'))
+        text.chop(1);
+    if (text.endsWith('.'))
+        text.chop(1);
+    return text == "-0" ? QByteArray("0") : text;
+}
+
+QPDFObjectHandle makePage(QPDF &pdf, QPDFObjectHandle xobject, const PageLayout &layout)
+{
+    QByteArray content = "q";
+    for (const double v : layout.matrix)
+        content += ' ' + pdfNumber(v);
+    content += " cm /Im0 Do Q\n";
+
+    auto mediaBox = QPDFObjectHandle::newArray();
+    mediaBox.appendItem(QPDFObjectHandle::newInteger(0));
+    mediaBox.appendItem(QPDFObjectHandle::newInteger(0));
+    mediaBox.appendItem(QPDFObjectHandle::newReal(layout.mediaWidth, 4, true));
+    mediaBox.appendItem(QPDFObjectHandle::newReal(layout.mediaHeight, 4, true));
+
+    auto xobjects = QPDFObjectHandle::newDictionary();
+    xobjects.replaceKey("/Im0", xobject);
+    auto resources = QPDFObjectHandle::newDictionary();
+    resources.replaceKey("/XObject", xobjects);
+
+    auto page = QPDFObjectHandle::newDictionary();
+    page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
+    page.replaceKey("/MediaBox", mediaBox);
+    page.replaceKey("/Resources", resources);
+    page.replaceKey("/Contents", pdf.newStream(content.toStdString()));
+    if (layout.rotate != 0)
+        page.replaceKey("/Rotate", QPDFObjectHandle::newInteger(layout.rotate));
+    return pdf.makeIndirectObject(page);
+}
+
+} // namespace
+
+SpillFile *Document::Private::spillFile(QString *reason)
+{
+    if (!spill) {
+        spill = SpillFile::create(reason);
+        context->spill = spill;
+    }
+    return spill.get();
+}
+
+const PageRecord *Document::Private::page(int pageNumber) const
+{
+    if (pageNumber < 1 || pageNumber > int(pages.size()))
+        return nullptr;
+    return &pages[std::size_t(pageNumber - 1)];
+}
+
+Document::Document() : d(std::make_unique<Private>())
+{
+    d->pdf->emptyPDF();
+}
+
+Document::~Document() = default;
+
+int Document::pageCount() const
+{
+    return int(d->pages.size());
+}
+
+bool Document::appendImagePage(const ImageSource &source, int index, QString *reason)
+{
+    std::unique_ptr<FileImageSource> reopened;
+    const auto *file = dynamic_cast<const FileImageSource *>(&source);
+    if (!file) {
+        reopened = FileImageSource::openFile(source.path(), reason);
+        if (!reopened)
+            return false;
+        file = reopened.get();
+    }
+    const SpillAccess spill = [this](QString *why) { return d->spillFile(why); };
+    const auto image = file->makePageImage(index, spill, reason);
+    if (!image)
+        return false;
+    try {
+        const PageLayout layout = layoutPage(image->image.width, image->image.height,
+                                             image->resolution, image->orientation);
+        QPDF &pdf = *d->pdf;
+        const QPDFObjectHandle xobject = makeImageXObject(pdf, image->image, d->context);
+        const QPDFObjectHandle page = makePage(pdf, xobject, layout);
+        QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(page), false);
+        d->pages.push_back({page, QSizeF(layout.mediaWidth, layout.mediaHeight), layout.rotate});
+    } catch (const std::exception &e) {
+        if (reason)
+            *reason = QString::fromStdString(e.what());
+        return false;
+    }
+    return true;
+}
+
+QSizeF Document::mediaBoxSize(int pageNumber) const
+{
+    const PageRecord *page = d->page(pageNumber);
+    return page ? page->mediaBox : QSizeF();
+}
+
+QSizeF Document::displaySize(int pageNumber) const
+{
+    const PageRecord *page = d->page(pageNumber);
+    if (!page)
+        return {};
+    return page->rotate % 180 == 0 ? page->mediaBox : page->mediaBox.transposed();
+}
+
+bool Document::hasOutlineRoot() const
+{
+    return d->outlineRoot;
+}
+
+void Document::ensureOutlineRoot()
+{
+    d->outlineRoot = true;
+}
+
+void Document::addOutlineEntry(const QString &title, int pageNumber)
+{
+    const PageRecord *page = d->page(pageNumber);
+    if (!page)
+        return;
+    d->outlineRoot = true;
+    d->outline.push_back({title, page->object, page->mediaBox.height()});
+}
+
+} // namespace folioset::pdf

@@ -1,0 +1,168 @@
+#include "imagestream.h"
+
+#include "spillfile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <qpdf/Pipeline.hh>
+
+#include <vector>
+
+namespace folioset::pdf {
+
+namespace {
+
+constexpr std::size_t kChunk = 256 * 1024;
+
+// Streams the bytes of one image from where they were left at append time. qpdf calls it once
+// per stream (filtering on write is off), in the middle of writing the file.
+class ImageDataProvider : public QPDFObjectHandle::StreamDataProvider
+{
+public:
+    ImageDataProvider(std::shared_ptr<const WriteContext> context, StreamOrigin origin)
+        : m_context(std::move(context)), m_origin(std::move(origin))
+    {}
+
+    void provideStreamData(QPDFObjGen const &, Pipeline *pipeline) override
+    {
+        std::vector<char> buffer(kChunk);
+        if (m_origin.kind == StreamOrigin::Kind::SourceFile)
+            copyFromSource(pipeline, buffer);
+        else
+            copyFromSpill(pipeline, buffer);
+        pipeline->finish();
+    }
+
+private:
+    void checkAbort() const
+    {
+        if (m_context->abort && m_context->abort->load(std::memory_order_relaxed))
+            throw WriteCancelled();
+    }
+
+    [[noreturn]] void sourceChanged() const
+    {
+        const QString text = QStringLiteral("The image file %1 changed or disappeared before it "
+                                            "was written")
+                                 .arg(QFileInfo(m_origin.path).fileName());
+        throw WriteFailure(text.toStdString());
+    }
+
+    void copyFromSource(Pipeline *pipeline, std::vector<char> &buffer) const
+    {
+        QFile file(m_origin.path);
+        if (!file.open(QIODevice::ReadOnly) || file.size() != m_origin.fileSize)
+            sourceChanged();
+        for (const ByteRange &range : m_origin.ranges) {
+            if (!file.seek(qint64(range.offset)))
+                sourceChanged();
+            for (std::uint64_t left = range.length; left > 0;) {
+                checkAbort();
+                const auto want = qint64(std::min<std::uint64_t>(left, buffer.size()));
+                if (file.read(buffer.data(), want) != want)
+                    sourceChanged();
+                pipeline->write(reinterpret_cast<const unsigned char *>(buffer.data()),
+                                size_t(want));
+                left -= std::uint64_t(want);
+            }
+        }
+    }
+
+    void copyFromSpill(Pipeline *pipeline, std::vector<char> &buffer) const
+    {
+        for (const ByteRange &range : m_origin.ranges) {
+            for (std::uint64_t done = 0; done < range.length;) {
+                checkAbort();
+                const auto want =
+                    std::size_t(std::min<std::uint64_t>(range.length - done, buffer.size()));
+                if (!m_context->spill ||
+                    !m_context->spill->read(range.offset + done, buffer.data(), want))
+                    throw WriteFailure("Unable to read the scratch file");
+                pipeline->write(reinterpret_cast<const unsigned char *>(buffer.data()), want);
+                done += want;
+            }
+        }
+    }
+
+    std::shared_ptr<const WriteContext> m_context;
+    StreamOrigin m_origin;
+};
+
+QPDFObjectHandle colorSpaceObject(const EmbeddedImage &image)
+{
+    switch (image.colorSpace) {
+    case ColorSpace::Gray:
+        return QPDFObjectHandle::newName("/DeviceGray");
+    case ColorSpace::Rgb:
+        return QPDFObjectHandle::newName("/DeviceRGB");
+    case ColorSpace::Cmyk:
+        return QPDFObjectHandle::newName("/DeviceCMYK");
+    case ColorSpace::Indexed:
+        break;
+    }
+    auto indexed = QPDFObjectHandle::newArray();
+    indexed.appendItem(QPDFObjectHandle::newName("/Indexed"));
+    indexed.appendItem(QPDFObjectHandle::newName("/DeviceRGB"));
+    indexed.appendItem(QPDFObjectHandle::newInteger(image.palette.size() / 3 - 1));
+    indexed.appendItem(QPDFObjectHandle::newString(image.palette.toStdString()));
+    return indexed;
+}
+
+QPDFObjectHandle decodeArray(const EmbeddedImage &image)
+{
+    auto decode = QPDFObjectHandle::newArray();
+    for (int i = 0; i < image.components(); ++i) {
+        decode.appendItem(QPDFObjectHandle::newInteger(1));
+        decode.appendItem(QPDFObjectHandle::newInteger(0));
+    }
+    return decode;
+}
+
+} // namespace
+
+QPDFObjectHandle makeImageXObject(QPDF &pdf, const EmbeddedImage &image,
+                                  const std::shared_ptr<const WriteContext> &context)
+{
+    QPDFObjectHandle stream = pdf.newStream();
+    QPDFObjectHandle dict = stream.getDict();
+    dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+    dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
+    dict.replaceKey("/Width", QPDFObjectHandle::newInteger(image.width));
+    dict.replaceKey("/Height", QPDFObjectHandle::newInteger(image.height));
+    dict.replaceKey("/ColorSpace", colorSpaceObject(image));
+    dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(image.bitsPerComponent));
+    if (image.invertedDecode)
+        dict.replaceKey("/Decode", decodeArray(image));
+    if (image.softMask)
+        dict.replaceKey("/SMask", makeImageXObject(pdf, *image.softMask, context));
+
+    QPDFObjectHandle filter;
+    QPDFObjectHandle parms = QPDFObjectHandle::newNull();
+    switch (image.filter) {
+    case StreamFilter::Dct:
+        filter = QPDFObjectHandle::newName("/DCTDecode");
+        if (image.colorSpace == ColorSpace::Rgb && image.dctWithoutColorTransform)
+            parms = QPDFObjectHandle::parse("<< /ColorTransform 0 >>");
+        break;
+    case StreamFilter::Flate:
+        filter = QPDFObjectHandle::newName("/FlateDecode");
+        break;
+    case StreamFilter::FlatePredict:
+        filter = QPDFObjectHandle::newName("/FlateDecode");
+        parms = QPDFObjectHandle::newDictionary();
+        parms.replaceKey("/Predictor", QPDFObjectHandle::newInteger(15));
+        parms.replaceKey("/Colors", QPDFObjectHandle::newInteger(image.components()));
+        parms.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(image.bitsPerComponent));
+        parms.replaceKey("/Columns", QPDFObjectHandle::newInteger(image.width));
+        break;
+    }
+    stream.replaceStreamData(std::make_shared<ImageDataProvider>(context, image.origin), filter,
+                             parms);
+    // The data is already in its final form: qpdf must neither decode nor recompress it, which
+    // would also make it ask the provider twice.
+    stream.setFilterOnWrite(false);
+    return stream;
+}
+
+} // namespace folioset::pdf

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "embeddedimage.h"
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+
+#include <atomic>
+#include <memory>
+#include <stdexcept>
+
+namespace folioset::pdf {
+
+class SpillFile;
+
+// What the image streams of one document share while it is written.
+struct WriteContext
+{
+    const std::atomic<bool> *abort = nullptr; // set for the duration of a write
+    std::shared_ptr<const SpillFile> spill;
+};
+
+// Thrown from inside QPDFWriter::write, which passes it on to the caller; the message is the
+// reason shown to the user.
+class WriteFailure : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class WriteCancelled : public WriteFailure
+{
+public:
+    WriteCancelled() : WriteFailure("The write was cancelled") {}
+};
+
+// An image XObject (with its soft mask) whose bytes are read only when qpdf writes it.
+QPDFObjectHandle makeImageXObject(QPDF &pdf, const EmbeddedImage &image,
+                                  const std::shared_ptr<const WriteContext> &context);
+
+} // namespace folioset::pdf

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "embeddedimage.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace folioset::pdf {
+
+struct JpegFacts
+{
+    int width = 0;
+    int height = 0;
+    ColorSpace colorSpace = ColorSpace::Rgb;
+    bool adobeInverted = false;       // CMYK written inverted, as Adobe applications do
+    bool rgbWithoutTransform = false; // three components stored as RGB, not YCbCr
+    bool progressive = false;
+    bool arithmetic = false; // PDF readers cannot be trusted with arithmetic coding
+    Resolution resolution;
+    int orientation = 1;
+    std::int64_t fileSize = 0;
+    std::uint64_t dataLength = 0; // bytes to embed, from the start of the file
+};
+
+// Reads the markers up to the first scan with libjpeg and checks that the data ends with an
+// end-of-image marker; the compressed scans in between are not read. nullopt, with a reason,
+// for a file that is not a complete JPEG.
+std::optional<JpegFacts> readJpegFacts(const QString &path, QString *reason);
+
+} // namespace folioset::pdf

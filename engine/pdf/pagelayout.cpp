@@ -1,0 +1,42 @@
+#include "pagelayout.h"
+
+namespace folioset::pdf {
+
+PageLayout layoutPage(int pixelWidth, int pixelHeight, Resolution resolution, int orientation)
+{
+    const Resolution dpi = resolution.isKnown() ? resolution : Resolution{72, 72};
+    // The image's size in its stored orientation.
+    const double w = pixelWidth * 72.0 / dpi.x;
+    const double h = pixelHeight * 72.0 / dpi.y;
+
+    PageLayout layout{w, h, 0, {w, 0, 0, h, 0, 0}};
+    // The image space's (0,0) is the stored image's bottom-left corner, (0,1) its first pixel.
+    switch (orientation) {
+    case 2: // mirrored left to right
+        layout.matrix = {-w, 0, 0, h, w, 0};
+        break;
+    case 3:
+        layout.rotate = 180;
+        break;
+    case 4: // mirrored top to bottom
+        layout.matrix = {w, 0, 0, -h, 0, h};
+        break;
+    case 5: // transposed: stored rows become columns, the first row on the left
+        layout = {h, w, 0, {0, -w, -h, 0, h, w}};
+        break;
+    case 6:
+        layout.rotate = 90;
+        break;
+    case 7: // transposed the other way: the first row on the right, read from the bottom
+        layout = {h, w, 0, {0, w, h, 0, 0, 0}};
+        break;
+    case 8:
+        layout.rotate = 270;
+        break;
+    default:
+        break;
+    }
+    return layout;
+}
+
+} // namespace folioset::pdf

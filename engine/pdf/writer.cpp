@@ -1,0 +1,138 @@
+#include "document.h"
+
+#include "documentdata.h"
+#include "pendingfile.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QTimeZone>
+
+#include <qpdf/QPDFWriter.hh>
+#include <qpdf/QUtil.hh>
+
+namespace folioset::pdf {
+
+namespace {
+
+bool fail(QString *reason, const QString &text)
+{
+    if (reason)
+        *reason = text;
+    return false;
+}
+
+QString pdfDate(const QDateTime &when)
+{
+    const int offset = when.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return QStringLiteral("D:%1%2%3'%4'")
+        .arg(when.toString(QStringLiteral("yyyyMMddHHmmss")))
+        .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+        .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+        .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+void setInfo(QPDF &pdf, const WriteOptions &options)
+{
+    QPDFObjectHandle info = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+    const auto put = [&info](const char *key, const QString &value) {
+        if (!value.isEmpty())
+            info.replaceKey(key, QPDFObjectHandle::newUnicodeString(value.toStdString()));
+    };
+    if (options.info) {
+        put("/Title", options.info->title);
+        put("/Subject", options.info->subject);
+        put("/Author", options.info->author);
+        put("/Keywords", options.info->keywords);
+        put("/Creator", options.info->creator);
+    }
+    put("/Producer", options.producer);
+    const QString now = pdfDate(QDateTime::currentDateTime());
+    put("/CreationDate", now);
+    put("/ModDate", now);
+    pdf.getTrailer().replaceKey("/Info", info);
+}
+
+// RC4 passwords are bytes that a reader compares after encoding what was typed in
+// PDFDocEncoding; text outside it can only be passed on as UTF-8.
+std::string passwordBytes(const QString &password)
+{
+    const std::string utf8 = password.toStdString();
+    std::string encoded;
+    return QUtil::utf8_to_pdf_doc(utf8, encoded) ? encoded : utf8;
+}
+
+void setEncryption(QPDFWriter &writer, const Security &security)
+{
+    const std::string user = passwordBytes(security.userPassword);
+    const std::string owner = passwordBytes(security.ownerPassword);
+    if (security.keyBits <= 40) {
+        writer.setR2EncryptionParametersInsecure(user.c_str(), owner.c_str(), security.canPrint,
+                                                 false, security.canCopy, false);
+    } else {
+        // Accessibility stays allowed: it lets screen readers read the text to those who need it,
+        // which is not the copying the owner wants to prevent.
+        writer.setR3EncryptionParametersInsecure(user.c_str(), owner.c_str(), true,
+                                                 security.canCopy, false, false, false, false,
+                                                 security.canPrint ? qpdf_r3p_full : qpdf_r3p_none);
+    }
+}
+
+// Clears the abort flag pointer when a write ends, however it ends.
+struct AbortScope
+{
+    AbortScope(WriteContext &context, const std::atomic<bool> *abort) : context(context)
+    {
+        context.abort = abort;
+    }
+    ~AbortScope() { context.abort = nullptr; }
+    WriteContext &context;
+};
+
+bool aborted(const std::atomic<bool> *abort)
+{
+    return abort && abort->load();
+}
+
+} // namespace
+
+bool Document::write(const QString &path, const WriteOptions &options,
+                     const std::atomic<bool> *abort, QString *reason)
+{
+    static const QString cancelled = QStringLiteral("The write was cancelled");
+    if (aborted(abort))
+        return fail(reason, cancelled);
+    if (d->pages.empty())
+        return fail(reason, QStringLiteral("The document has no pages"));
+    if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
+        return fail(reason, QStringLiteral("The output folder does not exist"));
+
+    const auto output = PendingFile::create(path, reason);
+    if (!output)
+        return false;
+    const AbortScope scope(*d->context, abort);
+    try {
+        QPDF &pdf = *d->pdf;
+        setInfo(pdf, options);
+        if (d->outlineRoot)
+            installOutline(pdf, d->outline);
+        QPDFWriter writer(pdf);
+        writer.setOutputFile(output->name(), output->stream(), false);
+        writer.setObjectStreamMode(qpdf_o_disable);
+        writer.setStreamDataMode(qpdf_s_preserve);
+        writer.setMinimumPDFVersion("1.4");
+        if (options.security)
+            setEncryption(writer, *options.security);
+        writer.write();
+    } catch (const WriteCancelled &) {
+        return fail(reason, cancelled);
+    } catch (const std::exception &e) {
+        return fail(reason, QString::fromStdString(e.what()));
+    }
+    if (aborted(abort))
+        return fail(reason, cancelled);
+    return output->commit(reason);
+}
+
+} // namespace folioset::pdf
