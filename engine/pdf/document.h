@@ -26,15 +26,14 @@ struct Security
     QString ownerPassword; // lifts the restrictions below
     bool canPrint = true;
     bool canCopy = true;
-    int keyBits =
-        40; // 40: RC4 R2; 128: RC4 R3. Modify, annotate, forms and assembly never allowed.
+    int keyBits = 40; // 40: RC4 R2; 128: RC4 R3. Modify, annotate, forms and assembly never allowed.
 };
 
 struct WriteOptions
 {
-    std::optional<DocumentInfo> info; // absent: no title, subject, author, keywords or creator
-    std::optional<Security> security; // absent: not encrypted
-    QString producer;                 // written in every case
+    std::optional<DocumentInfo> info;   // absent: no title, subject, author, keywords or creator
+    std::optional<Security> security;   // absent: not encrypted
+    QString producer;                   // written in every case
 };
 
 // One output PDF being built: pages appended from images, an optional outline, then written
