@@ -139,13 +139,14 @@ bool Log::save()
     const QString appPath = Utilities::getAppPath();
     // Without a support folder the path would be relative and the log would land in whatever
     // the working directory happens to be.
-    if (appPath.isEmpty()) {
+    if (m_logFolder.isEmpty() && appPath.isEmpty()) {
         systemLog(writeFailure);
         return true;
     }
+    const QString folder =
+        m_logFolder.isEmpty() ? QDir(appPath).filePath(QStringLiteral("Logs")) : m_logFolder;
     m_logFilePath =
-        QDir(QDir(appPath).filePath(QStringLiteral("Logs")))
-            .filePath(formatDate(endTime, fileNameDatePattern) + QStringLiteral(".log"));
+        QDir(folder).filePath(formatDate(endTime, fileNameDatePattern) + QStringLiteral(".log"));
     if (!writeAtomically(m_logFilePath, document))
         systemLog(writeFailure);
     return true;

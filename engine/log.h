@@ -47,8 +47,13 @@ public:
     // conversion that itself succeeded.
     bool save();
 
+    // Where save() writes; empty (the default) means the "Logs" folder of the support folder.
+    void setLogFolder(const QString &folder) { m_logFolder = folder; }
+    const QString &logFolder() const { return m_logFolder; }
+
 private:
     QString m_logFilePath;
+    QString m_logFolder;
 };
 
 } // namespace folioset

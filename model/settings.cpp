@@ -42,6 +42,22 @@ Settings::Settings(Source source, QObject *parent)
 
 Settings::~Settings() = default;
 
+std::unique_ptr<Settings> Settings::copy() const
+{
+    auto twin = std::make_unique<Settings>(Source::Defaults);
+    twin->m_combineOptionIndex = m_combineOptionIndex;
+    twin->m_groupMultiPagePDFCount = m_groupMultiPagePDFCount;
+    twin->m_isApplyDocumentSetings = m_isApplyDocumentSetings;
+    twin->m_isSetCurrentAsDefaultOutputFolderPath = m_isSetCurrentAsDefaultOutputFolderPath;
+    twin->m_isOpenFolderAfterConversion = m_isOpenFolderAfterConversion;
+    twin->m_singleMultiPagePDFName = m_singleMultiPagePDFName;
+    twin->m_groupMultiPagePDFName = m_groupMultiPagePDFName;
+    twin->m_outputFolderPath = m_outputFolderPath;
+    *twin->m_pdfSettings = *m_pdfSettings;
+    twin->m_isClearProcessedFiles = m_isClearProcessedFiles;
+    return twin;
+}
+
 void Settings::setCombineOptionIndex(int value)
 {
     assign(this, m_combineOptionIndex, value, &Settings::combineOptionIndexChanged);

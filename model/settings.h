@@ -33,6 +33,9 @@ public:
     explicit Settings(Source source = Source::Stored, QObject *parent = nullptr);
     ~Settings() override;
 
+    // A detached record with the same values, absent texts still absent (a run's private copy).
+    std::unique_ptr<Settings> copy() const;
+
     int combineOptionIndex() const { return m_combineOptionIndex; }
     void setCombineOptionIndex(int value);
     int groupMultiPagePDFCount() const { return m_groupMultiPagePDFCount; }

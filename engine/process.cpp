@@ -1,0 +1,366 @@
+#include "process.h"
+
+#include "engine/pdf/document.h"
+#include "engine/pdf/imagesource.h"
+#include "engine/probe/probes.h"
+#include "model/settings.h"
+#include "model/utilities.h"
+#include "platform/edition.h"
+#include "platform/systemlog.h"
+#include "platform/workspace.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QThread>
+
+#include <exception>
+
+namespace folioset {
+
+namespace {
+
+const QString completed = QStringLiteral("Completed");
+const QString unableToLoadPage = QStringLiteral("Unable to load page!");
+const QString unableToLoadImage = QStringLiteral("Unable to load image!");
+const QString unableToSaveFile = QStringLiteral("Unable to save file!");
+const QString noPages = QStringLiteral("No Pages!");
+const QString writingFile = QStringLiteral("Writing File On Disk...");
+const QString inProcess = QStringLiteral("In Process...");
+
+// Runs `call` on the main thread and waits for it; directly when already there (or when no
+// application object exists, as in a plain test).
+template <typename F> void onMainThreadAndWait(F &&call)
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() == app->thread())
+        call();
+    else
+        QMetaObject::invokeMethod(app, std::forward<F>(call), Qt::BlockingQueuedConnection);
+}
+
+bool isTiff(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toUpper();
+    return suffix == QLatin1String("TIF") || suffix == QLatin1String("TIFF");
+}
+
+QString lastComponent(const QString &path)
+{
+    return QFileInfo(path).fileName();
+}
+
+QString folderOf(const QString &path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString(QLatin1String("")) : path.left(std::max<qsizetype>(slash, 1));
+}
+
+QString reasonOf(const std::exception &e)
+{
+    return QString::fromUtf8(e.what());
+}
+
+} // namespace
+
+Process::Process(QObject *parent) : QObject(parent) {}
+
+Process::~Process()
+{
+    wait();
+}
+
+void Process::setIsCombining(bool combining)
+{
+    if (m_isCombining.exchange(combining) != combining)
+        emit isCombiningChanged();
+}
+
+void Process::setTotalFileSelected(int count)
+{
+    if (m_totalFileSelected.exchange(count) != count)
+        emit totalFileSelectedChanged();
+}
+
+void Process::setIsCompleted(bool value)
+{
+    if (m_isCompleted.exchange(value) != value)
+        emit isCompletedChanged();
+}
+
+QString Process::fileInProcess() const
+{
+    QMutexLocker lock(&m_textMutex);
+    return m_fileInProcess;
+}
+
+QString Process::outputFileInProcess() const
+{
+    QMutexLocker lock(&m_textMutex);
+    return m_outputFileInProcess;
+}
+
+QString Process::timeTaken() const
+{
+    QMutexLocker lock(&m_textMutex);
+    return m_timeTaken;
+}
+
+QString Process::message() const
+{
+    QMutexLocker lock(&m_textMutex);
+    return m_message;
+}
+
+void Process::setText(QString &field, const QString &value, void (Process::*changed)())
+{
+    {
+        QMutexLocker lock(&m_textMutex);
+        if (field == value)
+            return;
+        field = value;
+    }
+    emit(this->*changed)();
+}
+
+void Process::addTo(std::atomic<int> &counter, void (Process::*changed)())
+{
+    ++counter;
+    emit(this->*changed)();
+}
+
+void Process::setSettings(Settings *live)
+{
+    m_liveSettings = live;
+    m_settings = live ? live->copy() : nullptr;
+}
+
+void Process::stop()
+{
+    try {
+        setIsCombining(false);
+    } catch (const std::exception &e) {
+        logError(QStringLiteral("Process=>stop"), reasonOf(e));
+    }
+}
+
+void Process::viewLog()
+{
+    try {
+        if (m_workspace && !m_log.logFilePath().isEmpty())
+            m_workspace->openUrl(QUrl::fromLocalFile(m_log.logFilePath()));
+    } catch (const std::exception &e) {
+        logError(QStringLiteral("Process=>viewLog"), reasonOf(e));
+    }
+}
+
+void Process::startInBackground()
+{
+    wait();
+    m_thread.reset(QThread::create([this] { start(); }));
+    m_thread->start();
+}
+
+void Process::wait()
+{
+    if (m_thread && m_thread->isRunning() && QThread::currentThread() != m_thread.get())
+        m_thread->wait();
+}
+
+void Process::sendTimeTakenLabel()
+{
+    const QString text = QStringLiteral("Total Time Taken : %1 %2/%3")
+                             .arg(timeTaken())
+                             .arg(m_totalFileProcessed.load())
+                             .arg(m_outputFiles.size());
+    if (m_observer)
+        onMainThreadAndWait([this, text] { m_observer->updateTimeTakenLabel(text); });
+}
+
+void Process::start()
+{
+    setIsCompleted(false);
+    m_log.startTime = QDateTime::currentDateTime();
+    setText(m_message, QStringLiteral(""), &Process::messageChanged);
+    bool failed = false;
+
+    try {
+        for (const OutputFile &output : std::as_const(m_outputFiles)) {
+            if (!m_isCombining)
+                break;
+            convertOutputFile(output, &failed);
+            sendTimeTakenLabel();
+            setText(m_fileInProcess, QStringLiteral(""), &Process::fileInProcessChanged);
+        }
+    } catch (const std::exception &e) {
+        logError(QStringLiteral("Process=>start"), reasonOf(e));
+        failed = true;
+    }
+
+    m_log.endTime = QDateTime::currentDateTime();
+    m_log.save();
+
+    QString closing;
+    if (failed)
+        closing = Utilities::getAppTitle() +
+                  QStringLiteral(" unable to create some of the files!\r\nPlease check log for "
+                                 "more information.");
+    else if (m_isCombining && m_totalFileCreated == m_outputFiles.size())
+        closing = QStringLiteral("All files created successfully.");
+    else if (m_isCombining)
+        closing = QStringLiteral("Total %1 files created successfully.").arg(m_totalFileCreated.load());
+    else
+        closing = QStringLiteral("Process cancelled!");
+    setText(m_message, closing, &Process::messageChanged);
+    setText(m_timeTaken, timeTakenString(m_log.startTime, m_log.endTime), &Process::timeTakenChanged);
+    setText(m_outputFileInProcess, QStringLiteral(""), &Process::outputFileInProcessChanged);
+    setIsCombining(false);
+    sendTimeTakenLabel();
+
+    if (m_settings && m_settings->isOpenFolderAfterConversion() && m_totalFileCreated > 0) {
+        const QString folder = isFirstGeneration() ? m_settings->outputFolderPath() : m_outputFolder;
+        if (m_workspace && !folder.isEmpty())
+            m_workspace->openUrl(QUrl::fromLocalFile(folder));
+    }
+    setIsCompleted(true);
+}
+
+void Process::convertOutputFile(const OutputFile &output, bool *failed)
+{
+    m_log.files.append(LogFiles{});
+    LogFiles &entry = m_log.files.last();
+    entry.filename = lastComponent(output.filename);
+    entry.targetPath = folderOf(output.filename);
+    setText(m_outputFileInProcess, entry.filename, &Process::outputFileInProcessChanged);
+
+    pdf::Document document;
+    const PDFSettings *pdfSettings = m_settings ? m_settings->pdfSettings() : nullptr;
+    if (pdfSettings && pdfSettings->bookmarkType() > 0 && !document.hasOutlineRoot())
+        document.ensureOutlineRoot();
+
+    try {
+        for (const FileItemPtr &item : output.fileItems) {
+            if (!m_isCombining)
+                break;
+            if (!item)
+                continue;
+            setText(m_fileInProcess, lastComponent(item->filePath().toLocalFile()),
+                    &Process::fileInProcessChanged);
+            addItemPages(document, *item, entry, failed);
+            addTo(m_totalFileProcessed, &Process::totalFileProcessedChanged);
+            if (!m_isCombining)
+                break;
+        }
+    } catch (const std::exception &) {
+        // Whatever was gathered is still written; the closing message tells the user to look.
+        *failed = true;
+    }
+
+    entry.pages += document.pageCount();
+    setText(m_outputFileInProcess, writingFile, &Process::outputFileInProcessChanged);
+    if (document.pageCount() > 0 && writeDocument(document, output.filename)) {
+        entry.status = completed;
+        addTo(m_totalFileCreated, &Process::totalFileCreatedChanged);
+    } else {
+        entry.status = document.pageCount() > 0 ? unableToSaveFile : noPages;
+    }
+}
+
+void Process::addItemPages(pdf::Document &document, const FileItem &item, LogFiles &entry,
+                           bool *failed)
+{
+    Q_UNUSED(failed);
+    const QString path = item.filePath().toLocalFile();
+    const bool applySettings = m_settings && m_settings->isApplyDocumentSetings();
+
+    if (isTiff(path)) {
+        QString reason;
+        const std::unique_ptr<pdf::ImageSource> source = pdf::ImageSource::open(path, &reason);
+        if (!source) {
+            // An unreadable TIFF would otherwise vanish from a merged document without a trace.
+            entry.logFiles.append(LogFile{path, 1, 0, unableToLoadImage});
+            return;
+        }
+        bool bookmarkPending = true;
+        for (const int n : getPageRanges(&item)) {
+            entry.logFiles.append(LogFile{path, n, 0, QString()});
+            try {
+                LogFile &page = entry.logFiles.last();
+                if (document.appendImagePage(*source, n - 1, &reason)) {
+                    page.targetPageNo = document.pageCount();
+                    page.status = completed;
+                    if (bookmarkPending && applySettings) {
+                        addBookmarks(document, document.pageCount(), item.filePath());
+                        bookmarkPending = false;
+                    }
+                } else {
+                    page.status = unableToLoadPage;
+                }
+            } catch (const std::exception &) {
+                // The rest of this TIFF is skipped; its entry keeps no status.
+                break;
+            }
+        }
+        return;
+    }
+
+    entry.logFiles.append(LogFile{path, 1, 0, QString()});
+    LogFile &page = entry.logFiles.last();
+    try {
+        QString reason;
+        const std::unique_ptr<pdf::ImageSource> source = pdf::ImageSource::open(path, &reason);
+        if (source && document.appendImagePage(*source, 0, &reason)) {
+            page.targetPageNo = document.pageCount();
+            page.status = completed;
+            if (applySettings)
+                addBookmarks(document, document.pageCount(), item.filePath());
+        } else {
+            page.status = unableToLoadImage;
+        }
+    } catch (const std::exception &e) {
+        page.status = reasonOf(e);
+    }
+}
+
+bool Process::writeDocument(pdf::Document &document, const QString &path)
+{
+    pdf::WriteOptions options;
+    options.producer = Utilities::getAppTitle();
+    if (m_settings && m_settings->isApplyDocumentSetings()) {
+        PDFSettings &pdfSettings = *m_settings->pdfSettings();
+        pdfSettings.fillAbsentTexts();
+        options.info = pdf::DocumentInfo{pdfSettings.title(), pdfSettings.subject(),
+                                         pdfSettings.author(), pdfSettings.keywords(),
+                                         Utilities::getAppTitle()};
+        if (!pdfSettings.pdfOpenPassword().isEmpty() ||
+            !pdfSettings.pdfPermissionPassword().isEmpty()) {
+            // Without an owner password anyone could lift the restrictions.
+            if (pdfSettings.pdfPermissionPassword().isEmpty())
+                pdfSettings.setPdfPermissionPassword(pdfSettings.pdfOpenPassword());
+            options.security = pdf::Security{pdfSettings.pdfOpenPassword(),
+                                             pdfSettings.pdfPermissionPassword(),
+                                             pdfSettings.canPrint(), pdfSettings.canCopy(),
+                                             pdfSettings.encryptionStrength() == 0 ? 40 : 128};
+        }
+        writeBackSettings();
+    }
+    QString reason;
+    if (document.write(path, options, &m_abortWrite, &reason))
+        return true;
+    systemLog(QStringLiteral("Unable to save %1: %2").arg(path, reason));
+    return false;
+}
+
+void Process::writeBackSettings()
+{
+    if (!m_liveSettings)
+        return;
+    // The window shows the live record; it is changed on its own thread only.
+    onMainThreadAndWait([live = m_liveSettings] {
+        PDFSettings &pdfSettings = *live->pdfSettings();
+        pdfSettings.fillAbsentTexts();
+        if (!pdfSettings.pdfOpenPassword().isEmpty() && pdfSettings.pdfPermissionPassword().isEmpty())
+            pdfSettings.setPdfPermissionPassword(pdfSettings.pdfOpenPassword());
+    });
+}
+
+} // namespace folioset
