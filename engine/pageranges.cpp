@@ -3,7 +3,7 @@
 
 #include "engine/pdf/document.h"
 #include "model/fileitem.h"
-#include "model/numbertext.h"
+#include "platform/numbertext.h"
 #include "model/settings.h"
 #include "platform/systemlog.h"
 

@@ -2,6 +2,7 @@
 
 #include "utilities.h"
 
+#include "platform/numbertext.h"
 #include "platform/systemlog.h"
 
 #include <exception>
@@ -19,12 +20,9 @@ int toInt(const QVariant &value)
 {
     if (!value.isValid())
         return 0;
-    bool ok = false;
-    const int number = value.toInt(&ok);
-    if (ok)
-        return number;
-    // "12.0" or " 12": take the leading whole number, as a person reading the file would.
-    return int(value.toString().trimmed().toDouble());
+    if (value.typeId() == QMetaType::QString)
+        return leadingInteger(value.toString());
+    return value.toInt();
 }
 
 bool toBool(const QVariant &value)

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QString>
+#include <QStringView>
 
 namespace folioset {
 
 // The whole number a text begins with, as a person reads it: leading blanks skipped, an
 // optional sign, then decimal digits; 0 when there are none ("12abc" is 12, "abc" is 0).
 // Clamped to the 32-bit range.
-int leadingInteger(const QString &text);
+int leadingInteger(QStringView text);
 
 } // namespace folioset
