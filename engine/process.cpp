@@ -6,6 +6,7 @@
 #include "model/settings.h"
 #include "model/utilities.h"
 #include "platform/edition.h"
+#include "platform/mainthread.h"
 #include "platform/systemlog.h"
 #include "platform/workspace.h"
 
@@ -26,17 +27,6 @@ const QString unableToSaveFile = QStringLiteral("Unable to save file!");
 const QString noPages = QStringLiteral("No Pages!");
 const QString writingFile = QStringLiteral("Writing File On Disk...");
 const QString inProcess = QStringLiteral("In Process...");
-
-// Runs `call` on the main thread and waits for it; directly when already there (or when no
-// application object exists, as in a plain test).
-template <typename F> void onMainThreadAndWait(F &&call)
-{
-    QCoreApplication *app = QCoreApplication::instance();
-    if (!app || QThread::currentThread() == app->thread())
-        call();
-    else
-        QMetaObject::invokeMethod(app, std::forward<F>(call), Qt::BlockingQueuedConnection);
-}
 
 bool isTiff(const QString &path)
 {
@@ -173,7 +163,7 @@ void Process::sendTimeTakenLabel()
                              .arg(m_totalFileProcessed.load())
                              .arg(m_outputFiles.size());
     if (m_observer)
-        onMainThreadAndWait([this, text] { m_observer->updateTimeTakenLabel(text); });
+        onMainThread(MainThreadCall::Wait, [this, text] { m_observer->updateTimeTakenLabel(text); });
 }
 
 void Process::start()
@@ -355,7 +345,7 @@ void Process::writeBackSettings()
     if (!m_liveSettings)
         return;
     // The window shows the live record; it is changed on its own thread only.
-    onMainThreadAndWait([live = m_liveSettings] {
+    onMainThread(MainThreadCall::Wait, [live = m_liveSettings] {
         PDFSettings &pdfSettings = *live->pdfSettings();
         pdfSettings.fillAbsentTexts();
         if (!pdfSettings.pdfOpenPassword().isEmpty() && pdfSettings.pdfPermissionPassword().isEmpty())

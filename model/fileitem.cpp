@@ -93,28 +93,27 @@ QString FileItem::sizeInKB() const
     return sizeText(m_size);
 }
 
-QDateTime FileItem::dateModified() const
+QDateTime FileItem::fileDate(QFileDevice::FileTime which) const
 {
     if (m_filePath.isEmpty())
         return {};
     const QFileInfo info(localPath());
-    return info.exists() ? info.lastModified() : QDateTime();
+    return info.exists() ? info.fileTime(which) : QDateTime();
+}
+
+QDateTime FileItem::dateModified() const
+{
+    return fileDate(QFileDevice::FileModificationTime);
 }
 
 QDateTime FileItem::dateCreated() const
 {
-    if (m_filePath.isEmpty())
-        return {};
-    const QFileInfo info(localPath());
-    return info.exists() ? info.birthTime() : QDateTime();
+    return fileDate(QFileDevice::FileBirthTime);
 }
 
 QDateTime FileItem::dateAccessed() const
 {
-    if (m_filePath.isEmpty())
-        return {};
-    const QFileInfo info(localPath());
-    return info.exists() ? info.lastRead() : QDateTime();
+    return fileDate(QFileDevice::FileAccessTime);
 }
 
 QString FileItem::combineMethod() const

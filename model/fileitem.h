@@ -3,6 +3,7 @@
 #include "selectionrange.h"
 
 #include <QDateTime>
+#include <QFileDevice>
 #include <QString>
 #include <QUrl>
 #include <QVariant>
@@ -56,6 +57,7 @@ public:
 
 private:
     QString localPath() const;
+    QDateTime fileDate(QFileDevice::FileTime which) const;
 
     bool m_isSelected = true;
     QUrl m_filePath;

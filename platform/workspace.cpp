@@ -1,5 +1,7 @@
 #include "workspace.h"
 
+#include "mainthread.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -11,15 +13,6 @@
 namespace folioset {
 
 namespace {
-
-template <typename F> void onMainThread(F &&call)
-{
-    QCoreApplication *app = QCoreApplication::instance();
-    if (!app || QThread::currentThread() == app->thread())
-        call();
-    else
-        QMetaObject::invokeMethod(app, std::forward<F>(call), Qt::QueuedConnection);
-}
 
 bool callFileManager(const QString &method, const QList<QUrl> &files)
 {
@@ -45,7 +38,7 @@ bool DesktopWorkspace::openUrl(const QUrl &url)
 {
     if (!url.isValid())
         return false;
-    onMainThread([url] { QDesktopServices::openUrl(url); });
+    onMainThread(MainThreadCall::Queue, [url] { QDesktopServices::openUrl(url); });
     return true;
 }
 
@@ -53,7 +46,7 @@ bool DesktopWorkspace::revealFiles(const QList<QUrl> &files)
 {
     if (files.isEmpty())
         return false;
-    onMainThread([files] {
+    onMainThread(MainThreadCall::Queue, [files] {
         if (!callFileManager(QStringLiteral("ShowItems"), files))
             QDesktopServices::openUrl(folderOf(files.first()));
     });
@@ -64,7 +57,7 @@ bool DesktopWorkspace::showProperties(const QList<QUrl> &files)
 {
     if (files.isEmpty())
         return false;
-    onMainThread([files] {
+    onMainThread(MainThreadCall::Queue, [files] {
         if (!callFileManager(QStringLiteral("ShowItemProperties"), files))
             QDesktopServices::openUrl(folderOf(files.first()));
     });

@@ -6,7 +6,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 
-#include <limits>
+#include <optional>
 
 namespace folioset {
 
@@ -37,9 +37,8 @@ Interval split(const QDateTime &start, const QDateTime &end)
     return {total / 3600, (total % 3600) / 60, total % 60};
 }
 
-} // namespace
-
-int getTiffPageCount(const QUrl &url, const QString &, bool *isEncrypted)
+// The count when the file is an image or no PDF at all; nothing when it must be read as a PDF.
+std::optional<int> countUnlessPdf(const QUrl &url)
 {
     if (url.isEmpty())
         return 0;
@@ -48,7 +47,16 @@ int getTiffPageCount(const QUrl &url, const QString &, bool *isEncrypted)
         return count;
     if (!hasPdfExtension(path))
         return 0;
-    const pdf::PdfFacts facts = pdf::inspectPdf(path);
+    return std::nullopt;
+}
+
+} // namespace
+
+int getTiffPageCount(const QUrl &url, const QString &, bool *isEncrypted)
+{
+    if (const auto known = countUnlessPdf(url))
+        return *known;
+    const pdf::PdfFacts facts = pdf::inspectPdf(url.toLocalFile());
     if (!facts.opened)
         return 0;
     if (isEncrypted)
@@ -58,13 +66,9 @@ int getTiffPageCount(const QUrl &url, const QString &, bool *isEncrypted)
 
 int getTiffPageCount(const QUrl &url, const QString &password)
 {
-    if (url.isEmpty())
-        return 0;
+    if (const auto known = countUnlessPdf(url))
+        return *known;
     const QString path = url.toLocalFile();
-    if (const int count = imageCount(path))
-        return count;
-    if (!hasPdfExtension(path))
-        return 0;
     pdf::PdfFacts facts = pdf::inspectPdf(path);
     if (!facts.opened)
         return 0;
