@@ -268,6 +268,7 @@ void Process::addItemPages(pdf::Document &document, const FileItem &item, LogFil
         if (!source) {
             // An unreadable TIFF would otherwise vanish from a merged document without a trace.
             entry.logFiles.append(LogFile{path, 1, 0, unableToLoadImage});
+            systemLog(QStringLiteral("%1: %2").arg(path, reason));
             return;
         }
         bool bookmarkPending = true;
@@ -284,6 +285,7 @@ void Process::addItemPages(pdf::Document &document, const FileItem &item, LogFil
                     }
                 } else {
                     page.status = unableToLoadPage;
+                    systemLog(QStringLiteral("%1, page %2: %3").arg(path).arg(n).arg(reason));
                 }
             } catch (const std::exception &) {
                 // The rest of this TIFF is skipped; its entry keeps no status.
@@ -305,6 +307,7 @@ void Process::addItemPages(pdf::Document &document, const FileItem &item, LogFil
                 addBookmarks(document, document.pageCount(), item.filePath());
         } else {
             page.status = unableToLoadImage;
+            systemLog(QStringLiteral("%1: %2").arg(path, reason));
         }
     } catch (const std::exception &e) {
         page.status = reasonOf(e);

@@ -109,13 +109,16 @@ std::unique_ptr<FileImageSource> FileImageSource::openFile(const QString &path, 
         refuse(reason, QStringLiteral("Unable to read the image header"));
         return nullptr;
     }
+    // Qt's TIFF reader counts its directories from where the header read left the file: asked
+    // after size(), a three-page TIFF answers 1. Count first.
+    const int frames = reader.imageCount();
     const QSize size = reader.size();
     if (const auto tooLarge = checkDimensions(size.width(), size.height())) {
         refuse(reason,
                size.isValid() ? *tooLarge : QStringLiteral("Unable to read the image header"));
         return nullptr;
     }
-    source->m_frames = std::max(1, reader.imageCount());
+    source->m_frames = std::max(1, frames);
     return source;
 }
 
@@ -190,6 +193,9 @@ std::optional<PageImage> FileImageSource::decodeFrame(int index, Resolution reso
     reader.setAutoTransform(true);
     if (!positionReader(reader, m_format, index, reason))
         return std::nullopt;
+    // Qt's TIFF reader counts its directories from where the header read left the file: asked
+    // after size(), a three-page TIFF answers 1. Count first.
+    const int frames = reader.imageCount();
     const QSize size = reader.size();
     if (size.isValid()) {
         if (const auto tooLarge = checkDimensions(size.width(), size.height())) {
