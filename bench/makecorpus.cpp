@@ -1,0 +1,210 @@
+// Writes the benchmark's input sets. Every picture depends only on its set and index, so a
+// corpus made twice is the same bytes, and a file already present is kept as it is.
+//
+//   folioset_makecorpus SET FOLDER COUNT
+//
+// SET is photos (4000x3000 JPEG), small (640x480 JPEG), scans (A4 300 dpi gray PNG),
+// tiffs (ten A4 300 dpi LZW pages: even files bilevel, odd files 8-bit gray), bmps
+// (2000x1500 24-bit) or gifs (800x600, 256-colour palette).
+
+#include "gifwriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QImageWriter>
+#include <QRandomGenerator>
+#include <QStringList>
+
+#include <tiffio.h>
+
+#include <cmath>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+constexpr int a4Width = 2480;
+constexpr int a4Height = 3508;
+constexpr int dotsPerMetre300 = 11811;
+
+// Smooth colour fields (sky, skin, walls) plus sensor noise: what a camera JPEG spends its
+// bytes on.
+QImage photoLike(int width, int height, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    const double fx = 1.0 + random.bounded(3.0), fy = 1.0 + random.bounded(3.0);
+    const double phase = random.bounded(6.28);
+    QImage image(width, height, QImage::Format_RGB888);
+    for (int y = 0; y < height; ++y) {
+        uchar *line = image.scanLine(y);
+        const double v = double(y) / height;
+        for (int x = 0; x < width; ++x) {
+            const double u = double(x) / width;
+            const double wave = std::sin(fx * 6.28 * u + phase) * std::cos(fy * 6.28 * v);
+            const int noise = int(random.bounded(15)) - 7;
+            const int r = int(128 + 90 * wave + 30 * u) + noise;
+            const int g = int(110 + 70 * std::sin(6.28 * (u + v) + phase)) + noise;
+            const int b = int(150 - 80 * v + 40 * wave) + noise;
+            line[3 * x] = uchar(std::clamp(r, 0, 255));
+            line[3 * x + 1] = uchar(std::clamp(g, 0, 255));
+            line[3 * x + 2] = uchar(std::clamp(b, 0, 255));
+        }
+    }
+    return image;
+}
+
+// A page of dark strokes on white: lines of "words" of short vertical and slanted marks.
+QImage textScan(quint32 seed)
+{
+    QRandomGenerator random(seed);
+    QImage image(a4Width, a4Height, QImage::Format_Grayscale8);
+    image.fill(250);
+    for (int line = 0; line < 60; ++line) {
+        const int baseline = 250 + line * 52;
+        int x = 200;
+        while (x < a4Width - 250) {
+            const int word = 3 + int(random.bounded(8));
+            for (int c = 0; c < word; ++c, x += 20) {
+                const int height = 18 + int(random.bounded(14));
+                const int slant = int(random.bounded(7)) - 3;
+                for (int dy = 0; dy < height; ++dy) {
+                    uchar *row = image.scanLine(baseline - dy);
+                    const int cx = x + slant * dy / height;
+                    for (int dx = 0; dx < 3; ++dx)
+                        row[cx + dx] = uchar(20 + random.bounded(40));
+                }
+            }
+            x += 25;
+        }
+    }
+    image.setDotsPerMeterX(dotsPerMetre300);
+    image.setDotsPerMeterY(dotsPerMetre300);
+    return image;
+}
+
+bool writeTiffPages(const QString &path, quint32 seed, bool bilevel)
+{
+    TIFF *tiff = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    if (!tiff)
+        return false;
+    bool ok = true;
+    for (int page = 0; page < 10 && ok; ++page) {
+        const QImage gray = textScan(seed * 16 + page);
+        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, a4Width);
+        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, a4Height);
+        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, bilevel ? 1 : 8);
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC,
+                     bilevel ? PHOTOMETRIC_MINISWHITE : PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+        TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 64);
+        TIFFSetField(tiff, TIFFTAG_XRESOLUTION, 300.0);
+        TIFFSetField(tiff, TIFFTAG_YRESOLUTION, 300.0);
+        TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+        TIFFSetField(tiff, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+        TIFFSetField(tiff, TIFFTAG_PAGENUMBER, page, 10);
+        QByteArray row(bilevel ? (a4Width + 7) / 8 : a4Width, '\0');
+        for (int y = 0; y < a4Height && ok; ++y) {
+            const uchar *source = gray.constScanLine(y);
+            if (bilevel) {
+                row.fill('\0');
+                for (int x = 0; x < a4Width; ++x) {
+                    if (source[x] < 128) // MINISWHITE: a set bit is black
+                        row[x / 8] = char(row[x / 8] | (0x80 >> (x % 8)));
+                }
+            } else {
+                std::copy(source, source + a4Width, row.begin());
+            }
+            ok = TIFFWriteScanline(tiff, row.data(), uint32_t(y), 0) >= 0;
+        }
+        ok = ok && TIFFWriteDirectory(tiff);
+    }
+    TIFFClose(tiff);
+    return ok;
+}
+
+bool writeQtImage(const QString &path, const QImage &image, const char *format, int quality)
+{
+    QImageWriter writer(path, format);
+    if (quality >= 0)
+        writer.setQuality(quality);
+    return writer.write(image);
+}
+
+struct Set
+{
+    const char *name;
+    const char *extension;
+    std::function<bool(const QString &path, quint32 seed)> write;
+};
+
+const Set sets[] = {
+    {"photos", "jpg",
+     [](const QString &path, quint32 seed) {
+         return writeQtImage(path, photoLike(4000, 3000, seed), "jpeg", 90);
+     }},
+    {"small", "jpg",
+     [](const QString &path, quint32 seed) {
+         return writeQtImage(path, photoLike(640, 480, seed), "jpeg", 90);
+     }},
+    {"scans", "png",
+     [](const QString &path, quint32 seed) {
+         return writeQtImage(path, textScan(seed), "png", -1);
+     }},
+    {"tiffs", "tif",
+     [](const QString &path, quint32 seed) { return writeTiffPages(path, seed, seed % 2 == 0); }},
+    {"bmps", "bmp",
+     [](const QString &path, quint32 seed) {
+         return writeQtImage(path, photoLike(2000, 1500, seed), "bmp", -1);
+     }},
+    {"gifs", "gif",
+     [](const QString &path, quint32 seed) {
+         return bench::writeGif(path, photoLike(800, 600, seed));
+     }},
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: folioset_makecorpus SET FOLDER COUNT\n");
+        return 2;
+    }
+    const QString setName = QString::fromLocal8Bit(argv[1]);
+    const QString folder = QString::fromLocal8Bit(argv[2]);
+    const int count = QString::fromLocal8Bit(argv[3]).toInt();
+    const Set *set = nullptr;
+    quint32 setIndex = 0;
+    for (const Set &candidate : sets) {
+        if (setName == QLatin1String(candidate.name))
+            set = &candidate;
+        if (!set)
+            ++setIndex;
+    }
+    if (!set || count < 1 || !QDir().mkpath(folder)) {
+        std::fprintf(stderr, "folioset_makecorpus: bad set, count or folder\n");
+        return 2;
+    }
+    for (int i = 0; i < count; ++i) {
+        const QString path = QDir(folder).filePath(QStringLiteral("%1-%2.%3")
+                                                       .arg(setName)
+                                                       .arg(i, 4, 10, QLatin1Char('0'))
+                                                       .arg(QLatin1String(set->extension)));
+        if (QFile::exists(path))
+            continue;
+        // A stopped run must not leave a half-written file that the next run would keep, nor
+        // one that a folder walk or a shell pattern would pick up: hidden until complete.
+        const QString partial =
+            QDir(folder).filePath(QStringLiteral(".partial.") + QLatin1String(set->extension));
+        const quint32 seed = setIndex * 100003u + quint32(i) + 1u;
+        if (!set->write(partial, seed) || !QFile::rename(partial, path)) {
+            std::fprintf(stderr, "folioset_makecorpus: cannot write %s\n", qPrintable(path));
+            QFile::remove(partial);
+            return 1;
+        }
+    }
+    return 0;
+}

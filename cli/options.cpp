@@ -1,0 +1,297 @@
+#include "options.h"
+
+#include "model/settings.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QRegularExpression>
+
+namespace folioset::cli {
+
+namespace {
+
+struct UsageError
+{
+    QString message;
+};
+
+const QString stdinName = QStringLiteral("-");
+
+// One line without its line end; a file saved on another system may end lines with CR LF.
+QString firstLine(QIODevice &device)
+{
+    QByteArray line = device.readLine();
+    if (line.endsWith('\n'))
+        line.chop(1);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return QString::fromUtf8(line);
+}
+
+QString readPassword(const QString &option, const QString &fileName, QIODevice *standardInput)
+{
+    if (fileName == stdinName) {
+        if (!standardInput || !standardInput->isReadable())
+            throw UsageError{QStringLiteral("--%1: standard input cannot be read").arg(option)};
+        return firstLine(*standardInput);
+    }
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw UsageError{QStringLiteral("--%1: cannot read password file '%2': %3")
+                             .arg(option, fileName, file.errorString())};
+    return firstLine(file);
+}
+
+int choice(const QString &option, const QString &value, const QStringList &names)
+{
+    const qsizetype index = names.indexOf(value);
+    if (index < 0)
+        throw UsageError{QStringLiteral("invalid --%1 '%2' (expected %3)")
+                             .arg(option, value, names.join(QStringLiteral(", ")))};
+    return int(index);
+}
+
+QString mergeName(const QString &value)
+{
+    QString name = value;
+    // The plan always appends ".pdf"; "--name book.pdf" should not give "book.pdf.pdf".
+    if (name.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+        name.chop(4);
+    if (name.isEmpty())
+        throw UsageError{QStringLiteral("--name must not be empty")};
+    if (name.contains(QLatin1Char('/')))
+        throw UsageError{QStringLiteral("--name '%1' must be a file name, not a path").arg(value)};
+    return name;
+}
+
+void addOptions(QCommandLineParser &parser)
+{
+    const auto valued = [&](const QStringList &names, const QString &valueName) {
+        parser.addOption(QCommandLineOption(names, QString(), valueName));
+    };
+    const auto flag = [&](const QStringList &names) {
+        parser.addOption(QCommandLineOption(names));
+    };
+    flag({QStringLiteral("r"), QStringLiteral("recursive")});
+    valued({QStringLiteral("mode")}, QStringLiteral("MODE"));
+    valued({QStringLiteral("name")}, QStringLiteral("NAME"));
+    valued({QStringLiteral("group-size")}, QStringLiteral("N"));
+    valued({QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("DIR"));
+    valued({QStringLiteral("title")}, QStringLiteral("TEXT"));
+    valued({QStringLiteral("subject")}, QStringLiteral("TEXT"));
+    valued({QStringLiteral("author")}, QStringLiteral("TEXT"));
+    valued({QStringLiteral("keywords")}, QStringLiteral("TEXT"));
+    valued({QStringLiteral("open-password-file")}, QStringLiteral("FILE"));
+    valued({QStringLiteral("permission-password-file")}, QStringLiteral("FILE"));
+    flag({QStringLiteral("no-print")});
+    flag({QStringLiteral("no-copy")});
+    valued({QStringLiteral("key-bits")}, QStringLiteral("BITS"));
+    valued({QStringLiteral("bookmarks")}, QStringLiteral("KIND"));
+    valued({QStringLiteral("pages")}, QStringLiteral("RULE"));
+    valued({QStringLiteral("log-dir")}, QStringLiteral("DIR"));
+    flag({QStringLiteral("open")});
+    flag({QStringLiteral("q"), QStringLiteral("quiet")});
+    flag({QStringLiteral("h"), QStringLiteral("help")});
+    flag({QStringLiteral("version")});
+}
+
+std::optional<QString> optionalValue(const QCommandLineParser &parser, const QString &name)
+{
+    if (!parser.isSet(name))
+        return std::nullopt;
+    return parser.value(name);
+}
+
+Options readOptions(const QCommandLineParser &parser, QIODevice *standardInput)
+{
+    Options options;
+    options.inputs = parser.positionalArguments();
+    if (options.inputs.isEmpty())
+        throw UsageError{QStringLiteral("no input files or folders given")};
+    options.recursive = parser.isSet(QStringLiteral("recursive"));
+    if (parser.isSet(QStringLiteral("mode")))
+        options.mode =
+            choice(QStringLiteral("mode"), parser.value(QStringLiteral("mode")),
+                   {QStringLiteral("single"), QStringLiteral("merge"), QStringLiteral("group")});
+    if (parser.isSet(QStringLiteral("group-size"))) {
+        const QString text = parser.value(QStringLiteral("group-size"));
+        bool ok = false;
+        const int size = text.toInt(&ok);
+        if (!ok || size < 2)
+            throw UsageError{
+                QStringLiteral("invalid --group-size '%1' (expected a whole number of 2 or more)")
+                    .arg(text)};
+        options.groupSize = size;
+    }
+    if (parser.isSet(QStringLiteral("name")))
+        options.name = mergeName(parser.value(QStringLiteral("name")));
+    if (options.mode != 0 && options.name.isEmpty())
+        throw UsageError{
+            QStringLiteral("--mode %1 needs --name")
+                .arg(options.mode == 1 ? QStringLiteral("merge") : QStringLiteral("group"))};
+
+    options.outputFolder = parser.value(QStringLiteral("output"));
+    if (!parser.isSet(QStringLiteral("output")) || options.outputFolder.isEmpty())
+        throw UsageError{QStringLiteral("no output folder given (-o DIR)")};
+
+    options.title = optionalValue(parser, QStringLiteral("title"));
+    options.subject = optionalValue(parser, QStringLiteral("subject"));
+    options.author = optionalValue(parser, QStringLiteral("author"));
+    options.keywords = optionalValue(parser, QStringLiteral("keywords"));
+    for (const auto &[option, field] :
+         {std::pair{QStringLiteral("open-password-file"), &options.openPassword},
+          std::pair{QStringLiteral("permission-password-file"), &options.permissionPassword}}) {
+        if (parser.isSet(option))
+            *field = readPassword(option, parser.value(option), standardInput);
+    }
+    options.noPrint = parser.isSet(QStringLiteral("no-print"));
+    options.noCopy = parser.isSet(QStringLiteral("no-copy"));
+    if (parser.isSet(QStringLiteral("key-bits")))
+        options.encryptionStrength =
+            choice(QStringLiteral("key-bits"), parser.value(QStringLiteral("key-bits")),
+                   {QStringLiteral("40"), QStringLiteral("128")});
+    if (parser.isSet(QStringLiteral("bookmarks")))
+        options.bookmarkType =
+            choice(QStringLiteral("bookmarks"), parser.value(QStringLiteral("bookmarks")),
+                   {QStringLiteral("none"), QStringLiteral("name"), QStringLiteral("stem"),
+                    QStringLiteral("path")});
+    if (parser.isSet(QStringLiteral("pages"))) {
+        const QString text = parser.value(QStringLiteral("pages"));
+        const std::optional<SelectionRange> rule = parsePageRule(text);
+        if (!rule)
+            throw UsageError{QStringLiteral("invalid --pages '%1' (expected all, ranges such as "
+                                            "1-3,7-7, step:N or rstep:N)")
+                                 .arg(text)};
+        options.pages = *rule;
+    }
+    if (parser.isSet(QStringLiteral("log-dir"))) {
+        options.logFolder = parser.value(QStringLiteral("log-dir"));
+        if (options.logFolder.isEmpty())
+            throw UsageError{QStringLiteral("--log-dir must not be empty")};
+    }
+    options.open = parser.isSet(QStringLiteral("open"));
+    options.quiet = parser.isSet(QStringLiteral("quiet"));
+    return options;
+}
+
+std::optional<int> positiveNumber(const QString &text)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,9}$"));
+    if (!digits.match(text).hasMatch())
+        return std::nullopt;
+    const int number = text.toInt();
+    return number >= 1 ? std::optional<int>(number) : std::nullopt;
+}
+
+} // namespace
+
+bool Options::appliesDocumentSettings() const
+{
+    return title || subject || author || keywords || openPassword || permissionPassword ||
+           noPrint || noCopy || encryptionStrength || bookmarkType;
+}
+
+bool Options::hasIneffectiveRights() const
+{
+    const bool anyPassword = (openPassword && !openPassword->isEmpty()) ||
+                             (permissionPassword && !permissionPassword->isEmpty());
+    return !anyPassword && (noPrint || noCopy || encryptionStrength);
+}
+
+std::optional<SelectionRange> parsePageRule(const QString &text)
+{
+    SelectionRange rule;
+    const QString trimmed = text.trimmed();
+    if (trimmed == QLatin1String("all"))
+        return rule;
+    for (const auto &[prefix, kind] :
+         {std::pair{QStringLiteral("step:"), SelectionRange::Steps},
+          std::pair{QStringLiteral("rstep:"), SelectionRange::ReversedSteps}}) {
+        if (!trimmed.startsWith(prefix))
+            continue;
+        const std::optional<int> step = positiveNumber(trimmed.mid(prefix.size()));
+        if (!step)
+            return std::nullopt;
+        rule.setPageRangeType(kind);
+        if (kind == SelectionRange::Steps)
+            rule.setPageSteps(*step);
+        else
+            rule.setPageStepsReversed(*step);
+        return rule;
+    }
+    QStringList pairs;
+    for (const QString &piece : trimmed.split(QLatin1Char(','))) {
+        const QStringList ends = piece.trimmed().split(QLatin1Char('-'));
+        if (ends.size() > 2)
+            return std::nullopt;
+        const std::optional<int> start = positiveNumber(ends.first());
+        const std::optional<int> end = positiveNumber(ends.last());
+        if (!start || !end)
+            return std::nullopt;
+        pairs << QStringLiteral("%1-%2").arg(*start).arg(*end);
+    }
+    rule.setPageRangeType(SelectionRange::Ranges);
+    rule.setPageRange(pairs.join(QLatin1Char(',')));
+    return rule;
+}
+
+ParseResult parseArguments(const QStringList &arguments, QIODevice *standardInput)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    addOptions(parser);
+    ParseResult result;
+    if (!parser.parse(arguments)) {
+        result.error = parser.errorText();
+        return result;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        result.status = ParseStatus::Help;
+        return result;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        result.status = ParseStatus::Version;
+        return result;
+    }
+    try {
+        result.options = readOptions(parser, standardInput);
+        result.status = ParseStatus::Run;
+    } catch (const UsageError &e) {
+        result.error = e.message;
+    }
+    return result;
+}
+
+void applyToSettings(const Options &options, Settings &settings)
+{
+    settings.setCombineOptionIndex(options.mode);
+    settings.setGroupMultiPagePDFCount(options.groupSize);
+    settings.setSingleMultiPagePDFName(options.mode == 1 ? options.name : QString());
+    settings.setGroupMultiPagePDFName(options.mode == 2 ? options.name : QString());
+    settings.setOutputFolderPath(options.outputFolder);
+    settings.setIsSetCurrentAsDefaultOutputFolderPath(false);
+    settings.setIsOpenFolderAfterConversion(options.open);
+    settings.setIsClearProcessedFiles(false);
+    settings.setIsApplyDocumentSetings(options.appliesDocumentSettings());
+
+    PDFSettings &pdf = *settings.pdfSettings();
+    const auto set = [&pdf](const std::optional<QString> &value,
+                            void (PDFSettings::*setter)(const QString &)) {
+        if (value)
+            (pdf.*setter)(*value);
+    };
+    set(options.title, &PDFSettings::setTitle);
+    set(options.subject, &PDFSettings::setSubject);
+    set(options.author, &PDFSettings::setAuthor);
+    set(options.keywords, &PDFSettings::setKeywords);
+    set(options.openPassword, &PDFSettings::setPdfOpenPassword);
+    set(options.permissionPassword, &PDFSettings::setPdfPermissionPassword);
+    pdf.setCanPrint(!options.noPrint);
+    pdf.setCanCopy(!options.noCopy);
+    if (options.encryptionStrength)
+        pdf.setEncryptionStrength(*options.encryptionStrength);
+    if (options.bookmarkType)
+        pdf.setBookmarkType(*options.bookmarkType);
+}
+
+} // namespace folioset::cli

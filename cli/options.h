@@ -1,0 +1,81 @@
+#pragma once
+
+#include "model/selectionrange.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class QIODevice;
+
+namespace folioset {
+class Settings;
+}
+
+namespace folioset::cli {
+
+// What one invocation asks for. Values that were not given stay absent (or at the defaults of
+// a fresh Settings), so that only what the user typed reaches the run.
+struct Options
+{
+    QStringList inputs;
+    bool recursive = false;
+    int mode = 0; // CombineMode: 0 single, 1 merge, 2 group
+    QString name; // base name of the merged or grouped PDFs, without ".pdf"
+    int groupSize = 2;
+    QString outputFolder;
+
+    std::optional<QString> title;
+    std::optional<QString> subject;
+    std::optional<QString> author;
+    std::optional<QString> keywords;
+    std::optional<QString> openPassword;
+    std::optional<QString> permissionPassword;
+    bool noPrint = false;
+    bool noCopy = false;
+    std::optional<int> encryptionStrength; // 0: 40-bit key, 1: 128-bit key
+    std::optional<int> bookmarkType;       // 0 none, 1 file name, 2 name without extension, 3 path
+
+    SelectionRange pages; // applied to every multi-page input
+    QString logFolder;    // empty: the per-user "Logs" folder
+    bool open = false;
+    bool quiet = false;
+
+    // Whether any document setting was given, which is what switches them on for the run.
+    bool appliesDocumentSettings() const;
+    // True when --no-print, --no-copy or --key-bits were given without a password, in which
+    // case the PDF is not encrypted and they cannot take effect.
+    bool hasIneffectiveRights() const;
+};
+
+enum class ParseStatus
+{
+    Run,
+    Help,
+    Version,
+    UsageError
+};
+
+struct ParseResult
+{
+    ParseStatus status = ParseStatus::UsageError;
+    Options options;
+    QString error; // names the problem when status is UsageError
+};
+
+// `arguments` includes the program name first, as QCoreApplication::arguments() gives it.
+// Password files named "-" are read from `standardInput`, one line each: the open password's
+// first when both are; `standardInput` may be null when there is none.
+ParseResult parseArguments(const QStringList &arguments, QIODevice *standardInput);
+
+// "all", "1-3,7-7" (a single "5" stands for "5-5"), "step:N" or "rstep:N" with N >= 1.
+std::optional<SelectionRange> parsePageRule(const QString &text);
+
+// Puts the options into a fresh settings record (never stored).
+void applyToSettings(const Options &options, Settings &settings);
+
+QString helpText();
+QString versionText();
+
+} // namespace folioset::cli

@@ -1,0 +1,198 @@
+#include "runner.h"
+
+#include "console.h"
+#include "inputs.h"
+#include "interrupt.h"
+#include "options.h"
+#include "outcome.h"
+
+#include "engine/process.h"
+#include "model/fileitem.h"
+#include "model/outputplan.h"
+#include "model/settings.h"
+#include "model/utilities.h"
+#include "platform/workspace.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTimer>
+
+namespace folioset::cli {
+
+namespace {
+
+const QString prefix = QStringLiteral("folioset-cli: ");
+
+// The run hands its "Total Time Taken" label to whoever shows it; a terminal has the progress
+// line for that, so the text is only kept.
+class LabelKeeper final : public ProcessObserver
+{
+public:
+    void updateTimeTakenLabel(const QString &text) override { m_text = text; }
+
+private:
+    QString m_text;
+};
+
+QString clockText(qint64 milliseconds)
+{
+    const qint64 seconds = milliseconds / 1000;
+    const QString minutesAndSeconds = QStringLiteral("%1:%2")
+                                          .arg((seconds / 60) % 60, 2, 10, QLatin1Char('0'))
+                                          .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    if (seconds < 3600)
+        return minutesAndSeconds;
+    return QStringLiteral("%1:%2").arg(seconds / 3600).arg(minutesAndSeconds);
+}
+
+QString absoluteFolder(const QString &path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+QList<FileItemPtr> makeItems(const QStringList &files, const SelectionRange &pages)
+{
+    QList<FileItemPtr> items;
+    for (const QString &path : files) {
+        FileItemPtr item = FileItem::initWithURL(QUrl::fromLocalFile(path));
+        if (!item)
+            continue;
+        if (item->pages() > 1)
+            item->setSelection(std::make_shared<SelectionRange>(pages));
+        items << item;
+    }
+    return items;
+}
+
+// Spins the main thread's event loop until the run is over: the run makes blocking calls to
+// the main thread and its progress signals arrive here queued.
+void runWithProgress(Process &process, Console &console, int total)
+{
+    const qsizetype outputs = process.outputFiles().size();
+    QEventLoop loop;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const auto redraw = [&] {
+        console.progress(QStringLiteral("[%1/%2] %3  %4")
+                             .arg(process.totalFileProcessed())
+                             .arg(total)
+                             .arg(clockText(elapsed.elapsed()), process.fileInProcess()));
+    };
+    QTimer ticker;
+    if (console.showsProgress()) {
+        QObject::connect(&process, &Process::totalFileProcessedChanged, &loop, redraw);
+        QObject::connect(&process, &Process::fileInProcessChanged, &loop, redraw);
+        QObject::connect(&ticker, &QTimer::timeout, &loop, redraw);
+        ticker.start(500);
+    }
+
+    InterruptGuard interrupts;
+    QObject::connect(&interrupts, &InterruptGuard::interrupted, &loop, [&] {
+        console.note(prefix + QStringLiteral("stopping after the current image (press Ctrl-C "
+                                             "again to quit at once)"));
+        process.stop();
+    });
+    QObject::connect(&process, &Process::isCompletedChanged, &loop, [&] {
+        if (process.isCompleted())
+            loop.quit();
+    });
+    // Printed only once Ctrl-C is taken care of, so that a caller may interrupt from here on.
+    console.info(QStringLiteral("Converting %1 image file(s) into %2 PDF file(s)...")
+                     .arg(total)
+                     .arg(outputs));
+    process.startInBackground();
+    loop.exec();
+    process.wait();
+    ticker.stop();
+    console.clearProgress();
+    // Opening the folder is posted to this thread just before the run completes.
+    QCoreApplication::sendPostedEvents();
+}
+
+void report(const Process &process, const QList<OutputFile> &plan, const QString &outputFolder,
+            const GatheredInputs &inputs, Console &console, bool *succeeded)
+{
+    const Outcome outcome = assessRun(process.message(), process.log(), plan);
+    *succeeded = outcome.succeeded && inputs.missing.isEmpty();
+    const QString message =
+        QString(process.message()).replace(QLatin1String("\r\n"), QLatin1String(" "));
+    if (*succeeded) {
+        console.info(message);
+    } else {
+        console.error(prefix + message);
+        for (const QString &problem : outcome.problems)
+            console.error(prefix + problem);
+    }
+    console.info(QStringLiteral("%1 of %2 PDF file(s) written to %3 in %4")
+                     .arg(process.totalFileCreated())
+                     .arg(plan.size())
+                     .arg(outputFolder, process.timeTaken()));
+
+    const QString logPath = process.log().logFilePath();
+    if (logPath.isEmpty() || !QFileInfo::exists(logPath))
+        console.error(prefix + QStringLiteral("the conversion log could not be written"));
+    else if (*succeeded)
+        console.info(QStringLiteral("Log: ") + logPath);
+    else
+        console.error(QStringLiteral("Log: ") + logPath);
+}
+
+} // namespace
+
+int runConversion(const Options &options, Console &console)
+{
+    const GatheredInputs inputs = gatherInputs(options.inputs, options.recursive);
+    for (const QString &missing : inputs.missing)
+        console.error(prefix + QStringLiteral("no such file or folder: ") + missing);
+    if (inputs.files.isEmpty()) {
+        console.error(prefix + QStringLiteral("no images to convert"));
+        return 1;
+    }
+
+    const QString outputFolder = absoluteFolder(options.outputFolder);
+    if (!QDir().mkpath(outputFolder)) {
+        console.error(prefix + QStringLiteral("cannot create the output folder ") + outputFolder);
+        return 1;
+    }
+    QString logFolder;
+    if (!options.logFolder.isEmpty()) {
+        logFolder = absoluteFolder(options.logFolder);
+        if (!QDir().mkpath(logFolder)) {
+            console.error(prefix + QStringLiteral("cannot create the log folder ") + logFolder);
+            return 1;
+        }
+    } else if (QString why;
+               !Utilities::createApplicationUsersFolder(QStringLiteral("Logs"), &why)) {
+        console.error(prefix + why);
+    }
+    if (options.hasIneffectiveRights())
+        console.note(prefix + QStringLiteral("--no-print, --no-copy and --key-bits take effect "
+                                             "only with a password"));
+
+    const QList<FileItemPtr> items = makeItems(inputs.files, options.pages);
+    Settings settings(Settings::Source::Defaults);
+    applyToSettings(options, settings);
+    const QList<OutputFile> plan = planOutputFiles(items, settings, outputFolder);
+
+    Process process;
+    LabelKeeper observer;
+    DesktopWorkspace workspace;
+    process.setIsCombining(true);
+    process.setSettings(&settings);
+    process.setOutputFolder(outputFolder);
+    process.setTotalFileSelected(int(items.size()));
+    process.outputFiles() = plan;
+    process.log().setLogFolder(logFolder);
+    process.setObserver(&observer);
+    process.setWorkspace(&workspace);
+    runWithProgress(process, console, int(items.size()));
+
+    bool succeeded = false;
+    report(process, plan, outputFolder, inputs, console, &succeeded);
+    return succeeded ? 0 : 1;
+}
+
+} // namespace folioset::cli
