@@ -53,6 +53,13 @@ QString absoluteFolder(const QString &path)
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
+// The image being converted or, between images, what is happening to the output file.
+QString currentWork(const Process &process)
+{
+    const QString file = process.fileInProcess();
+    return file.isEmpty() ? process.outputFileInProcess() : file;
+}
+
 QList<FileItemPtr> makeItems(const QStringList &files, const SelectionRange &pages)
 {
     QList<FileItemPtr> items;
@@ -79,7 +86,7 @@ void runWithProgress(Process &process, Console &console, int total)
         console.progress(QStringLiteral("[%1/%2] %3  %4")
                              .arg(process.totalFileProcessed())
                              .arg(total)
-                             .arg(clockText(elapsed.elapsed()), process.fileInProcess()));
+                             .arg(clockText(elapsed.elapsed()), currentWork(process)));
     };
     QTimer ticker;
     if (console.showsProgress()) {
