@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <unordered_map>
 
 namespace folioset::pdf {
 
@@ -246,6 +247,30 @@ std::optional<EmbeddedImage> embedRgb8(const QImage &source, SpillFile &spill, Q
 }
 
 } // namespace
+
+QImage toPalette(const QImage &source)
+{
+    const QImage image = source.hasAlphaChannel() ? source.convertToFormat(QImage::Format_ARGB32)
+                                                  : source.convertToFormat(QImage::Format_RGB32);
+    std::unordered_map<QRgb, int> index;
+    QList<QRgb> table;
+    QImage result(image.size(), QImage::Format_Indexed8);
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        uchar *out = result.scanLine(y);
+        for (int x = 0; x < image.width(); ++x) {
+            const auto [it, added] = index.try_emplace(line[x], int(table.size()));
+            if (added) {
+                if (table.size() == 256)
+                    return {};
+                table.append(line[x]);
+            }
+            out[x] = uchar(it->second);
+        }
+    }
+    result.setColorTable(table);
+    return result;
+}
 
 std::optional<EmbeddedImage> embedDecodedImage(const QImage &image, SpillFile &spill,
                                                QString *reason)

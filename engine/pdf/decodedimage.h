@@ -17,4 +17,9 @@ class SpillFile;
 std::optional<EmbeddedImage> embedDecodedImage(const QImage &image, SpillFile &spill,
                                                QString *reason);
 
+// The same picture as an Indexed8 image when it has at most 256 distinct colours (alpha
+// included), otherwise a null image. Qt composes GIF frames in 32 bits; this gives the palette
+// back, which makes a third of the data or less.
+QImage toPalette(const QImage &image);
+
 } // namespace folioset::pdf

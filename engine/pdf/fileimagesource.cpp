@@ -1,5 +1,6 @@
 #include "fileimagesource.h"
 
+#include "containerfacts.h"
 #include "decodedimage.h"
 #include "jpegfacts.h"
 #include "limits.h"
@@ -99,6 +100,16 @@ std::unique_ptr<FileImageSource> FileImageSource::openFile(const QString &path, 
         if (!readPngFacts(path, reason))
             return nullptr;
         return source;
+    case FileFormat::Bmp:
+        if (!readBmpFacts(path, reason))
+            return nullptr;
+        break;
+    case FileFormat::Gif:
+        if (const auto facts = readGifFacts(path, reason)) {
+            source->m_frames = facts->completeFrames;
+            return source;
+        }
+        return nullptr;
     default:
         break;
     }
@@ -171,11 +182,24 @@ std::optional<PageImage> FileImageSource::makePageImage(int index, const SpillAc
         page.resolution = facts->resolution;
         return page;
     }
-    case FileFormat::Bmp:
-        return decodeFrame(index, bmpResolution(m_path), 1, spill, reason);
+    case FileFormat::Bmp: {
+        const auto facts = readBmpFacts(m_path, reason);
+        if (!facts)
+            return std::nullopt;
+        return decodeFrame(index, facts->resolution, 1, spill, reason);
+    }
     case FileFormat::Tiff:
         return decodeFrame(index, tiffResolution(m_path, index), 1, spill, reason);
-    case FileFormat::Gif:
+    case FileFormat::Gif: {
+        const auto facts = readGifFacts(m_path, reason);
+        if (!facts)
+            return std::nullopt;
+        if (index >= facts->completeFrames) {
+            refuse(reason, QStringLiteral("The GIF file is truncated"));
+            return std::nullopt;
+        }
+        return decodeFrame(index, {}, 1, spill, reason);
+    }
     case FileFormat::Other:
         return decodeFrame(index, {}, 1, spill, reason);
     }
@@ -207,6 +231,10 @@ std::optional<PageImage> FileImageSource::decodeFrame(int index, Resolution reso
     if (!reader.read(&image) || image.isNull()) {
         refuse(reason, QStringLiteral("Unable to decode the image (%1)").arg(reader.errorString()));
         return std::nullopt;
+    }
+    if (m_format == FileFormat::Gif && image.depth() == 32) {
+        if (QImage indexed = toPalette(image); !indexed.isNull())
+            image = std::move(indexed);
     }
     if (reader.transformation() & QImageIOHandler::TransformationRotate90)
         std::swap(resolution.x, resolution.y);

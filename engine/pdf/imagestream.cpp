@@ -20,7 +20,7 @@ constexpr std::size_t kChunk = 256 * 1024;
 class ImageDataProvider : public QPDFObjectHandle::StreamDataProvider
 {
 public:
-    ImageDataProvider(std::shared_ptr<const WriteContext> context, StreamOrigin origin)
+    ImageDataProvider(std::shared_ptr<WriteContext> context, StreamOrigin origin)
         : m_context(std::move(context)), m_origin(std::move(origin))
     {}
 
@@ -37,8 +37,16 @@ public:
 private:
     void checkAbort() const
     {
-        if (m_context->abort && m_context->abort->load(std::memory_order_relaxed))
+        if (m_context->abort && m_context->abort->load(std::memory_order_relaxed)) {
+            m_context->cancelled = true;
             throw WriteCancelled();
+        }
+    }
+
+    [[noreturn]] void fail(const QString &text) const
+    {
+        m_context->failure = text;
+        throw WriteFailure(text.toStdString());
     }
 
     [[noreturn]] void sourceChanged() const
@@ -46,7 +54,7 @@ private:
         const QString text = QStringLiteral("The image file %1 changed or disappeared before it "
                                             "was written")
                                  .arg(QFileInfo(m_origin.path).fileName());
-        throw WriteFailure(text.toStdString());
+        fail(text);
     }
 
     void copyFromSource(Pipeline *pipeline, std::vector<char> &buffer) const
@@ -78,14 +86,14 @@ private:
                     std::size_t(std::min<std::uint64_t>(range.length - done, buffer.size()));
                 if (!m_context->spill ||
                     !m_context->spill->read(range.offset + done, buffer.data(), want))
-                    throw WriteFailure("Unable to read the scratch file");
+                    fail(QStringLiteral("Unable to read the scratch file"));
                 pipeline->write(reinterpret_cast<const unsigned char *>(buffer.data()), want);
                 done += want;
             }
         }
     }
 
-    std::shared_ptr<const WriteContext> m_context;
+    std::shared_ptr<WriteContext> m_context;
     StreamOrigin m_origin;
 };
 
@@ -122,7 +130,7 @@ QPDFObjectHandle decodeArray(const EmbeddedImage &image)
 } // namespace
 
 QPDFObjectHandle makeImageXObject(QPDF &pdf, const EmbeddedImage &image,
-                                  const std::shared_ptr<const WriteContext> &context)
+                                  const std::shared_ptr<WriteContext> &context)
 {
     QPDFObjectHandle stream = pdf.newStream();
     QPDFObjectHandle dict = stream.getDict();

@@ -2,6 +2,8 @@
 
 #include "embeddedimage.h"
 
+#include <QString>
+
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
@@ -18,6 +20,10 @@ struct WriteContext
 {
     const std::atomic<bool> *abort = nullptr; // set for the duration of a write
     std::shared_ptr<const SpillFile> spill;
+    // Why a stream could not be written. qpdf wraps what a provider throws in its own message,
+    // which names object numbers; the user is told this instead.
+    QString failure;
+    bool cancelled = false;
 };
 
 // Thrown from inside QPDFWriter::write, which passes it on to the caller; the message is the
@@ -36,6 +42,6 @@ public:
 
 // An image XObject (with its soft mask) whose bytes are read only when qpdf writes it.
 QPDFObjectHandle makeImageXObject(QPDF &pdf, const EmbeddedImage &image,
-                                  const std::shared_ptr<const WriteContext> &context);
+                                  const std::shared_ptr<WriteContext> &context);
 
 } // namespace folioset::pdf

@@ -16,9 +16,6 @@ double dpiFromDotsPerMetre(std::uint32_t dotsPerMetre);
 // `value` per `unit`, where unit 2 is the inch and 3 the centimetre (TIFF and EXIF).
 double dpiFromTiffUnit(double value, int unit);
 
-// The BMP header's pixels-per-metre fields; unknown when they are 0 or the header is short.
-Resolution bmpResolution(const QString &path);
-
 // The resolution tags of TIFF directory `page`; unknown when absent or without a unit.
 Resolution tiffResolution(const QString &path, int page);
 

@@ -86,7 +86,12 @@ struct AbortScope
     {
         context.abort = abort;
     }
-    ~AbortScope() { context.abort = nullptr; }
+    ~AbortScope()
+    {
+        context.abort = nullptr;
+        context.failure.clear();
+        context.cancelled = false;
+    }
     WriteContext &context;
 };
 
@@ -125,9 +130,11 @@ bool Document::write(const QString &path, const WriteOptions &options,
         if (options.security)
             setEncryption(writer, *options.security);
         writer.write();
-    } catch (const WriteCancelled &) {
-        return fail(reason, cancelled);
     } catch (const std::exception &e) {
+        if (d->context->cancelled)
+            return fail(reason, cancelled);
+        if (!d->context->failure.isEmpty())
+            return fail(reason, d->context->failure);
         return fail(reason, QString::fromStdString(e.what()));
     }
     if (aborted(abort))

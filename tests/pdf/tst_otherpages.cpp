@@ -1,0 +1,345 @@
+#include "pdfhelpers.h"
+#include "pdfreadback.h"
+#include "support/fixtures.h"
+#include "support/imagefixtures.h"
+
+#include <QImageReader>
+#include <QTest>
+
+#include <QtEndian>
+
+using folioset::pdf::Document;
+
+namespace {
+
+QImage indexedImage(QSize size, int colours, int seed = 1)
+{
+    QImage image(size, QImage::Format_Indexed8);
+    QList<QRgb> table;
+    for (int i = 0; i < colours; ++i)
+        table.append(qRgb((i * 53 + seed * 17) % 256, (i * 97) % 256, (i * 29 + 200) % 256));
+    image.setColorTable(table);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, uint((x / 3 + y / 5 + seed * x * y) % colours));
+    }
+    return image;
+}
+
+// Frame `index` as Qt decodes it: the reference for what the page must show.
+QImage qtFrame(const QString &path, int index)
+{
+    QImageReader reader(path);
+    QImage image;
+    for (int i = 0; i <= index; ++i)
+        image = reader.read();
+    return image;
+}
+
+QImage qtPage(const QString &path, int index)
+{
+    QImageReader reader(path);
+    if (index > 0)
+        reader.jumpToImage(index);
+    return reader.read();
+}
+
+} // namespace
+
+class OtherPagesTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+
+    // Writes frame `index` of `path` as a one-page PDF and returns its image read back.
+    QPDFObjectHandle roundTrip(const QString &path, int index, std::shared_ptr<QPDF> *keep)
+    {
+        Document document;
+        QString reason;
+        if (!helpers::appendPage(document, path, index, &reason))
+            qWarning() << reason;
+        const QString out = path + QStringLiteral(".pdf");
+        if (!document.write(out, {}, nullptr, &reason))
+            qWarning() << reason;
+        *keep = readback::open(out);
+        return readback::image(readback::pages(**keep).at(0));
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void pngDataIsCarriedWithoutDecoding_data()
+    {
+        QTest::addColumn<int>("colorType");
+        QTest::addColumn<int>("depth");
+        QTest::addColumn<int>("colours");
+        for (const int depth : {1, 2, 4, 8, 16})
+            QTest::addRow("gray %d-bit", depth) << 0 << depth << 0;
+        QTest::newRow("RGB 8-bit") << 2 << 8 << 0;
+        QTest::newRow("RGB 16-bit") << 2 << 16 << 0;
+        for (const int depth : {1, 2, 4, 8})
+            QTest::addRow("palette %d-bit", depth)
+                << 3 << depth << (1 << depth) - (depth > 1 ? 1 : 0);
+    }
+    void pngDataIsCarriedWithoutDecoding()
+    {
+        QFETCH(int, colorType);
+        QFETCH(int, depth);
+        QFETCH(int, colours);
+        const QString path = file(QStringLiteral("carried-%1-%2.png").arg(colorType).arg(depth));
+        const QImage source = colorType == 3
+                                  ? indexedImage({77, 41}, colours)
+                                  : fixtures::patternImage({77, 41}, 4, QImage::Format_RGBA64)
+                                        .convertToFormat(QImage::Format_RGBX64);
+        QVERIFY(fixtures::writePngWith(path, source, {colorType, depth, false, 0}));
+
+        std::shared_ptr<QPDF> pdf;
+        auto image = roundTrip(path, 0, &pdf);
+        auto dict = image.getDict();
+        auto parms = dict.getKey("/DecodeParms");
+        QCOMPARE(parms.getKey("/Predictor").getIntValueAsInt(), 15);
+        QCOMPARE(parms.getKey("/Columns").getIntValueAsInt(), 77);
+        QCOMPARE(parms.getKey("/BitsPerComponent").getIntValueAsInt(), depth);
+        QCOMPARE(parms.getKey("/Colors").getIntValueAsInt(), colorType == 2 ? 3 : 1);
+        QCOMPARE(dict.getKey("/BitsPerComponent").getIntValueAsInt(), depth);
+        QCOMPARE(dict.getKey("/ColorSpace").isArray(), colorType == 3);
+        // The compressed data is the file's own: smaller than the file, never re-encoded.
+        QVERIFY(readback::rawData(image).size() < fixtures::readBytes(path).size());
+        QCOMPARE(readback::pixels(image), readback::comparable(QImage(path)));
+    }
+
+    void pngsThePdfCannotCarryAreDecodedLosslessly_data()
+    {
+        QTest::addColumn<int>("colorType");
+        QTest::addColumn<int>("depth");
+        QTest::addColumn<bool>("interlaced");
+        QTest::addColumn<bool>("masked");
+        QTest::newRow("interlaced RGB") << 2 << 8 << true << false;
+        QTest::newRow("interlaced 16-bit gray") << 0 << 16 << true << false;
+        QTest::newRow("RGBA") << 6 << 8 << false << true;
+        QTest::newRow("RGBA 16-bit") << 6 << 16 << false << true;
+        QTest::newRow("gray + alpha") << 4 << 8 << false << true;
+    }
+    void pngsThePdfCannotCarryAreDecodedLosslessly()
+    {
+        QFETCH(int, colorType);
+        QFETCH(int, depth);
+        QFETCH(bool, interlaced);
+        QFETCH(bool, masked);
+        const QString path = file(QStringLiteral("decoded-%1.png").arg(QTest::currentDataTag()));
+        const QImage source = fixtures::patternImage({90, 61}, 6, QImage::Format_RGBA64);
+        QVERIFY(fixtures::writePngWith(path, source, {colorType, depth, interlaced, 0}));
+        std::shared_ptr<QPDF> pdf;
+        auto image = roundTrip(path, 0, &pdf);
+        QCOMPARE(image.getDict().getKey("/SMask").isStream(), masked);
+        QCOMPARE(readback::pixels(image), readback::comparable(QImage(path)));
+    }
+
+    void decodedFormatsKeepEveryPixel_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<QByteArray>("space");
+
+        const QImage photo = fixtures::patternImage({123, 77}, 7, QImage::Format_RGB32);
+        QVERIFY(fixtures::writeImage(file("rgb.bmp"), photo, "bmp"));
+        QTest::newRow("BMP 24-bit") << "rgb.bmp" << 8 << QByteArray("/DeviceRGB");
+        QVERIFY(fixtures::writeImage(file("argb.bmp"), fixtures::patternImage({64, 40}, 2), "bmp"));
+        QTest::newRow("BMP with alpha") << "argb.bmp" << 8 << QByteArray("/DeviceRGB");
+        QVERIFY(fixtures::writeImage(file("palette.bmp"), indexedImage({123, 77}, 200), "bmp"));
+        QTest::newRow("BMP palette") << "palette.bmp" << 8 << QByteArray("/Indexed");
+        QVERIFY(fixtures::writeImage(
+            file("mono.bmp"), fixtures::patternImage({123, 77}, 3, QImage::Format_Mono), "bmp"));
+        QTest::newRow("BMP 1-bit") << "mono.bmp" << 1 << QByteArray("/DeviceGray");
+        QVERIFY(fixtures::writeGif(file("still.gif"), {indexedImage({99, 51}, 256)}));
+        QTest::newRow("GIF") << "still.gif" << 8 << QByteArray("/Indexed");
+        QVERIFY(fixtures::writeGif(file("sixteen.gif"), {indexedImage({99, 51}, 16)}));
+        QTest::newRow("GIF 16 colours") << "sixteen.gif" << 8 << QByteArray("/Indexed");
+        QVERIFY(fixtures::writeGif(file("clear.gif"), {indexedImage({99, 51}, 64)}, 5));
+        QTest::newRow("GIF transparent") << "clear.gif" << 8 << QByteArray("/Indexed");
+        QVERIFY(fixtures::writeTiff(file("lzw.tif"), {photo}, fixtures::TiffCompression::Lzw));
+        QTest::newRow("TIFF LZW") << "lzw.tif" << 8 << QByteArray("/DeviceRGB");
+        QVERIFY(fixtures::writeTiff(file("g4.tif"), {photo}, fixtures::TiffCompression::Group4));
+        QTest::newRow("TIFF G4") << "g4.tif" << 1 << QByteArray("/DeviceGray");
+        QVERIFY(fixtures::writeTiff16(
+            file("gray16.tif"), fixtures::patternImage({50, 30}, 1, QImage::Format_RGBA64), true));
+        QTest::newRow("TIFF 16-bit gray") << "gray16.tif" << 16 << QByteArray("/DeviceGray");
+        QVERIFY(fixtures::writeTiff16(
+            file("rgb16.tif"), fixtures::patternImage({50, 30}, 1, QImage::Format_RGBA64), false));
+        QTest::newRow("TIFF 16-bit RGB") << "rgb16.tif" << 16 << QByteArray("/DeviceRGB");
+    }
+    void decodedFormatsKeepEveryPixel()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, bits);
+        QFETCH(QByteArray, space);
+        std::shared_ptr<QPDF> pdf;
+        auto image = roundTrip(file(name), 0, &pdf);
+        auto dict = image.getDict();
+        QCOMPARE(dict.getKey("/Filter").getName(), std::string("/FlateDecode"));
+        auto cs = dict.getKey("/ColorSpace");
+        QCOMPARE(
+            QByteArray::fromStdString(cs.isArray() ? cs.getArrayItem(0).getName() : cs.getName()),
+            space);
+        if (space != "/Indexed") // palettes are packed to the fewest bits that hold them
+            QCOMPARE(dict.getKey("/BitsPerComponent").getIntValueAsInt(), bits);
+        QCOMPARE(readback::pixels(image), readback::comparable(QImage(file(name))));
+    }
+
+    void everyTiffPageAndGifFrameCanBeAPage()
+    {
+        const QList<QImage> pages = {fixtures::patternImage({40, 30}, 1),
+                                     fixtures::patternImage({50, 20}, 2),
+                                     fixtures::patternImage({30, 60}, 3)};
+        const QString tiff = file(QStringLiteral("three.tif"));
+        QVERIFY(fixtures::writeTiff(tiff, pages, fixtures::TiffCompression::Deflate));
+        const QString gif = file(QStringLiteral("animated.gif"));
+        QVERIFY(
+            fixtures::writeGif(gif, {indexedImage({40, 30}, 100, 1), indexedImage({40, 30}, 100, 2),
+                                     indexedImage({40, 30}, 100, 3)}));
+        for (const QString &path : {tiff, gif}) {
+            const auto source = folioset::pdf::ImageSource::open(path);
+            QVERIFY(source);
+            QCOMPARE(source->frameCount(), 3);
+            Document document;
+            for (const int index : {2, 0})
+                QVERIFY(document.appendImagePage(*source, index));
+            QString reason;
+            QVERIFY(!document.appendImagePage(*source, 3, &reason));
+            QVERIFY(!reason.isEmpty());
+            const QString out = path + QStringLiteral(".pdf");
+            QVERIFY(document.write(out, {}, nullptr, nullptr));
+            auto pdf = readback::open(out);
+            const auto written = readback::pages(*pdf);
+            QCOMPARE(written.size(), std::size_t(2));
+            const bool isGif = path == gif;
+            QCOMPARE(readback::pixels(readback::image(written[0])),
+                     readback::comparable(isGif ? qtFrame(path, 2) : qtPage(path, 2)));
+            QCOMPARE(readback::pixels(readback::image(written[1])),
+                     readback::comparable(isGif ? qtFrame(path, 0) : qtPage(path, 0)));
+        }
+    }
+
+    void pageSizeFollowsTheStoredResolution_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QSizeF>("points");
+        // A4 at 300 dpi as whole dots per metre, the way PNG and BMP store it.
+        const QImage a4 = fixtures::patternImage({2480, 3508}, 1, QImage::Format_Grayscale8);
+        QVERIFY(fixtures::writePngWith(file("a4.png"), a4, {0, 8, false, 11811}));
+        QTest::newRow("PNG pHYs") << "a4.png" << QSizeF(595.2, 841.92);
+        QImage bmp = fixtures::patternImage({300, 150}, 1, QImage::Format_RGB32);
+        bmp.setDotsPerMeterX(5906); // 150 dpi
+        bmp.setDotsPerMeterY(5906);
+        QVERIFY(fixtures::writeImage(file("150.bmp"), bmp, "bmp"));
+        QTest::newRow("BMP header") << "150.bmp" << QSizeF(144, 72);
+        QVERIFY(fixtures::writeTiff(file("200.tif"), {bmp}, fixtures::TiffCompression::Lzw, 200));
+        QTest::newRow("TIFF tags") << "200.tif" << QSizeF(108, 54);
+        QVERIFY(fixtures::writePngWith(file("nodpi.png"), bmp, {2, 8, false, 0}));
+        QTest::newRow("PNG without pHYs") << "nodpi.png" << QSizeF(300, 150);
+        QVERIFY(fixtures::writeGif(file("nodpi.gif"), {indexedImage({300, 150}, 4)}));
+        QTest::newRow("GIF") << "nodpi.gif" << QSizeF(300, 150);
+    }
+    void pageSizeFollowsTheStoredResolution()
+    {
+        QFETCH(QString, name);
+        QFETCH(QSizeF, points);
+        Document document;
+        QVERIFY(helpers::appendPage(document, file(name)));
+        QCOMPARE(document.mediaBoxSize(1), points);
+        QCOMPARE(document.displaySize(1), points);
+    }
+
+    void refusesDamagedAndAbsurdFiles_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        QVERIFY(fixtures::writePngWith(file("base.png"), fixtures::patternImage({80, 60}),
+                                       {2, 8, false, 0}));
+        const QByteArray png = fixtures::readBytes(file("base.png"));
+        QByteArray hugePng = png;
+        qToBigEndian<quint32>(100000, hugePng.data() + 16);
+        qToBigEndian<quint32>(100000, hugePng.data() + 20);
+        QVERIFY(fixtures::writeImage(file("base.bmp"), fixtures::patternImage({80, 60}), "bmp"));
+        const QByteArray bmp = fixtures::readBytes(file("base.bmp"));
+        QByteArray hugeBmp = bmp;
+        qToLittleEndian<qint32>(100000, hugeBmp.data() + 18);
+        qToLittleEndian<qint32>(100000, hugeBmp.data() + 22);
+        QVERIFY(fixtures::writeGif(file("base.gif"), {indexedImage({80, 60}, 8)}));
+        const QByteArray gif = fixtures::readBytes(file("base.gif"));
+        QByteArray hugeGif = gif;
+        qToLittleEndian<quint16>(65535, hugeGif.data() + 6);
+        qToLittleEndian<quint16>(65535, hugeGif.data() + 8);
+        QVERIFY(fixtures::writeTiff(file("base.tif"), {fixtures::patternImage({80, 60})}));
+        const QByteArray tiff = fixtures::readBytes(file("base.tif"));
+
+        const QString limit = QStringLiteral("exceed the decoding limit");
+        QTest::newRow("PNG 100000 x 100000") << "huge.png" << hugePng << limit;
+        QTest::newRow("BMP 100000 x 100000") << "huge.bmp" << hugeBmp << limit;
+        QTest::newRow("GIF 65535 x 65535") << "huge.gif" << hugeGif << limit;
+        QTest::newRow("PNG cut short") << "cut.png" << png.left(png.size() - 30) << QString();
+        QTest::newRow("PNG empty") << "empty.png" << QByteArray() << QString();
+        QTest::newRow("BMP cut short") << "cut.bmp" << bmp.left(bmp.size() / 3) << QString();
+        QTest::newRow("GIF cut short") << "cut.gif" << gif.left(gif.size() / 2) << QString();
+        QTest::newRow("TIFF cut short") << "cut.tif" << tiff.left(tiff.size() / 3) << QString();
+        QTest::newRow("not an image") << "text.bmp" << QByteArray("hello, world") << QString();
+        QTest::newRow("BMP empty") << "empty.bmp" << QByteArray() << QString();
+    }
+    void refusesDamagedAndAbsurdFiles()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        QVERIFY(fixtures::writeBytes(file(name), bytes));
+        Document document;
+        QString why;
+        QVERIFY(!helpers::appendPage(document, file(name), 0, &why));
+        QVERIFY(!why.isEmpty());
+        QVERIFY2(why.contains(reason), qPrintable(why));
+        QCOMPARE(document.pageCount(), 0);
+    }
+
+    void decodedImagesWaitInANamelessScratchFile()
+    {
+        QTemporaryDir scratch;
+        const QByteArray previous = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(scratch.path()));
+        Document document;
+        const bool appended = helpers::appendPage(document, file("rgb.bmp"));
+        if (previous.isNull())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", previous);
+        QVERIFY(appended);
+        QCOMPARE(helpers::entries(scratch.path()), QStringList());
+    }
+
+    void convertsA108MegapixelImage()
+    {
+        QImage big(12000, 9000, QImage::Format_RGB888);
+        big.fill(qRgb(40, 90, 160));
+        for (int y = 0; y < big.height(); y += 97)
+            memset(big.scanLine(y), 0xC8, size_t(big.bytesPerLine()));
+        const QString path = file(QStringLiteral("big.bmp"));
+        QVERIFY(fixtures::writeImage(path, big, "bmp"));
+        big = QImage();
+        Document document;
+        QString reason;
+        QVERIFY2(helpers::appendPage(document, path, 0, &reason), qPrintable(reason));
+        // Qt's BMP writer stores 96 dpi.
+        QCOMPARE(document.mediaBoxSize(1), QSizeF(9000, 6750));
+        QFile::remove(path);
+    }
+};
+
+int helpers::runOtherPageTests(int argc, char **argv)
+{
+    OtherPagesTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_otherpages.moc"

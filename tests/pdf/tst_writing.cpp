@@ -1,0 +1,338 @@
+#include "pdfhelpers.h"
+#include "pdfreadback.h"
+#include "support/fixtures.h"
+#include "support/imagefixtures.h"
+
+#include <QTest>
+#include <QThread>
+
+#include <qpdf/QPDFExc.hh>
+
+#include <atomic>
+#include <thread>
+
+using folioset::pdf::Document;
+using folioset::pdf::DocumentInfo;
+using folioset::pdf::Security;
+using folioset::pdf::WriteOptions;
+
+namespace {
+
+QString text(QPDFObjectHandle string)
+{
+    return QString::fromStdString(string.getUTF8Value());
+}
+
+} // namespace
+
+class WritingTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_jpeg;
+    QString m_bigJpeg;
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+
+    // A folder of its own, so that nothing else is in it but what a write leaves.
+    QString freshFolder(const QString &name)
+    {
+        QDir(m_dir.path()).mkpath(name);
+        return file(name);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_jpeg = file(QStringLiteral("photo.jpg"));
+        QVERIFY(fixtures::writeJpeg(m_jpeg, {200, 100}, 2));
+        m_bigJpeg = file(QStringLiteral("big.jpg"));
+        QVERIFY(fixtures::writeJpeg(m_bigJpeg, {3000, 2000}, 4, 97));
+    }
+
+    void writesDocumentInformation()
+    {
+        Document document;
+        QVERIFY(helpers::appendPage(document, m_jpeg));
+        WriteOptions options;
+        options.info = DocumentInfo{QStringLiteral("Titel – Ärger"), QStringLiteral("Subject"),
+                                    QStringLiteral("作者"), QStringLiteral("a, b"),
+                                    QStringLiteral("Folioset")};
+        options.producer = QStringLiteral("Folioset 2.0");
+        const QString out = file(QStringLiteral("info.pdf"));
+        QVERIFY(document.write(out, options, nullptr, nullptr));
+        auto pdf = readback::open(out);
+        auto info = pdf->getTrailer().getKey("/Info");
+        QCOMPARE(text(info.getKey("/Title")), options.info->title);
+        QCOMPARE(text(info.getKey("/Subject")), options.info->subject);
+        QCOMPARE(text(info.getKey("/Author")), options.info->author);
+        QCOMPARE(text(info.getKey("/Keywords")), options.info->keywords);
+        QCOMPARE(text(info.getKey("/Creator")), options.info->creator);
+        QCOMPARE(text(info.getKey("/Producer")), options.producer);
+    }
+
+    void withoutInformationOnlyTheProducerIsNamed()
+    {
+        Document document;
+        QVERIFY(helpers::appendPage(document, m_jpeg));
+        WriteOptions options;
+        options.producer = QStringLiteral("Folioset 2.0");
+        const QString out = file(QStringLiteral("noinfo.pdf"));
+        QVERIFY(document.write(out, options, nullptr, nullptr));
+        auto pdf = readback::open(out);
+        auto info = pdf->getTrailer().getKey("/Info");
+        QCOMPARE(text(info.getKey("/Producer")), options.producer);
+        for (const char *key : {"/Title", "/Subject", "/Author", "/Keywords", "/Creator"})
+            QVERIFY2(!info.hasKey(key), key);
+    }
+
+    void encryptsWithTheChosenKeyAndRights_data()
+    {
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<bool>("print");
+        QTest::addColumn<bool>("copy");
+        QTest::addColumn<QString>("user");
+        for (const int bits : {40, 128}) {
+            QTest::addRow("%d-bit, all allowed, no open password", bits)
+                << bits << true << true << QString();
+            QTest::addRow("%d-bit, nothing allowed", bits)
+                << bits << false << false << QStringLiteral("open");
+            QTest::addRow("%d-bit, print only", bits)
+                << bits << true << false << QStringLiteral("café");
+            QTest::addRow("%d-bit, copy only", bits) << bits << false << true << QString();
+        }
+    }
+    void encryptsWithTheChosenKeyAndRights()
+    {
+        QFETCH(int, bits);
+        QFETCH(bool, print);
+        QFETCH(bool, copy);
+        QFETCH(QString, user);
+        Document document;
+        QVERIFY(helpers::appendPage(document, m_jpeg));
+        WriteOptions options;
+        options.security = Security{user, QStringLiteral("owner-secret"), print, copy, bits};
+        const QString out = file(QStringLiteral("secure.pdf"));
+        QVERIFY(document.write(out, options, nullptr, nullptr));
+
+        auto pdf = readback::open(out, user);
+        int R = 0, P = 0, V = 0;
+        QPDF::encryption_method_e stream, string, fileMethod;
+        QVERIFY(pdf->isEncrypted(R, P, V, stream, string, fileMethod));
+        QCOMPARE(R, bits == 40 ? 2 : 3);
+        QCOMPARE(V, bits == 40 ? 1 : 2);
+        auto length = pdf->getTrailer().getKey("/Encrypt").getKey("/Length");
+        QCOMPARE(length.isInteger() ? length.getIntValueAsInt() : 40, bits);
+        QCOMPARE(pdf->allowPrintHighRes(), print);
+        QCOMPARE(pdf->allowExtractAll(), copy);
+        QVERIFY(!pdf->allowModifyOther());
+        QVERIFY(!pdf->allowModifyAnnotation());
+        QVERIFY(!pdf->allowModifyForm());
+        QVERIFY(!pdf->allowModifyAssembly());
+        QVERIFY(!pdf->ownerPasswordMatched());
+        // The JPEG is encrypted in the file and still the file's bytes once decrypted.
+        QCOMPARE(readback::rawData(readback::image(readback::pages(*pdf).at(0))),
+                 fixtures::readBytes(m_jpeg));
+
+        auto owner = readback::open(out, QStringLiteral("owner-secret"));
+        QVERIFY(owner->ownerPasswordMatched());
+        if (!user.isEmpty())
+            QVERIFY_THROWS_EXCEPTION(QPDFExc, readback::open(out, QStringLiteral("wrong")));
+    }
+
+    void buildsAnOutlineOfTopLevelEntries()
+    {
+        Document document;
+        QVERIFY(!document.hasOutlineRoot());
+        QVERIFY(helpers::appendPage(document, m_jpeg));
+        QVERIFY(helpers::appendPage(document, m_bigJpeg));
+        QVERIFY(helpers::appendPage(document, m_jpeg));
+        const QStringList titles = {QStringLiteral("first.jpg"), QStringLiteral("Zweite – Größe"),
+                                    QStringLiteral("三番目")};
+        document.addOutlineEntry(titles[0], 1);
+        document.addOutlineEntry(titles[1], 2);
+        document.addOutlineEntry(titles[2], 3);
+        QVERIFY(document.hasOutlineRoot());
+        const QString out = file(QStringLiteral("outline.pdf"));
+        QVERIFY(document.write(out, {}, nullptr, nullptr));
+
+        auto pdf = readback::open(out);
+        const auto pages = readback::pages(*pdf);
+        auto root = pdf->getRoot();
+        QCOMPARE(root.getKey("/PageMode").getName(), std::string("/UseOutlines"));
+        auto outlines = root.getKey("/Outlines");
+        QCOMPARE(outlines.getKey("/Type").getName(), std::string("/Outlines"));
+        QCOMPARE(outlines.getKey("/Count").getIntValueAsInt(), 3);
+        auto item = outlines.getKey("/First");
+        QPDFObjectHandle previous;
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(text(item.getKey("/Title")), titles[i]);
+            QVERIFY(item.getKey("/Parent").isSameObjectAs(outlines));
+            if (i > 0)
+                QVERIFY(item.getKey("/Prev").isSameObjectAs(previous));
+            auto dest = item.getKey("/Dest");
+            QVERIFY(dest.getArrayItem(0).isSameObjectAs(pages[std::size_t(i)]));
+            QCOMPARE(dest.getArrayItem(1).getName(), std::string("/XYZ"));
+            QCOMPARE(dest.getArrayItem(2).getNumericValue(), 0.0);
+            QCOMPARE(dest.getArrayItem(3).getNumericValue(),
+                     readback::mediaBox(pages[std::size_t(i)]).height() + 72);
+            QVERIFY(dest.getArrayItem(4).isNull());
+            previous = item;
+            item = item.getKey("/Next");
+        }
+        QVERIFY(!item.isInitialized() || item.isNull());
+        QVERIFY(outlines.getKey("/Last").isSameObjectAs(previous));
+    }
+
+    void anEmptyOutlineRootOpensNoPanel()
+    {
+        Document document;
+        document.ensureOutlineRoot();
+        QVERIFY(helpers::appendPage(document, m_jpeg));
+        const QString out = file(QStringLiteral("emptyoutline.pdf"));
+        QVERIFY(document.write(out, {}, nullptr, nullptr));
+        auto pdf = readback::open(out);
+        QCOMPARE(pdf->getRoot().getKey("/Outlines").getKey("/Count").getIntValueAsInt(), 0);
+        QVERIFY(!pdf->getRoot().hasKey("/PageMode"));
+
+        Document plain;
+        QVERIFY(helpers::appendPage(plain, m_jpeg));
+        QVERIFY(plain.write(out, {}, nullptr, nullptr));
+        QVERIFY(!readback::open(out)->getRoot().hasKey("/Outlines"));
+    }
+
+    void pagesAreDrawnByOneImageOperation()
+    {
+        const QString jpeg = file(QStringLiteral("nodensity.jpg"));
+        QVERIFY(fixtures::writeJpegWith(jpeg, fixtures::patternImage({200, 100})));
+        Document document;
+        QVERIFY(helpers::appendPage(document, jpeg));
+        const QString out = file(QStringLiteral("content.pdf"));
+        QVERIFY(document.write(out, {}, nullptr, nullptr));
+        auto pdf = readback::open(out);
+        const auto page = readback::pages(*pdf).at(0);
+        QCOMPARE(readback::contents(page).simplified(),
+                 QByteArray("q 200 0 0 100 0 0 cm /Im0 Do Q"));
+        QCOMPARE(readback::mediaBox(page), QSizeF(200, 100));
+    }
+
+    void aVanishedSourceFailsTheWriteAndKeepsTheOldFile_data()
+    {
+        QTest::addColumn<bool>("deleted");
+        QTest::newRow("deleted") << true;
+        QTest::newRow("changed size") << false;
+    }
+    void aVanishedSourceFailsTheWriteAndKeepsTheOldFile()
+    {
+        QFETCH(bool, deleted);
+        const QString folder = freshFolder(QStringLiteral("vanish-%1").arg(deleted));
+        const QString source = folder + QStringLiteral("/source.jpg");
+        QVERIFY(QFile::copy(m_jpeg, source));
+        const QString target = folder + QStringLiteral("/out.pdf");
+        QVERIFY(fixtures::writeBytes(target, "previous contents"));
+
+        Document document;
+        QVERIFY(helpers::appendPage(document, m_bigJpeg));
+        QVERIFY(helpers::appendPage(document, source));
+        if (deleted) {
+            QVERIFY(QFile::remove(source));
+        } else {
+            QFile grow(source);
+            QVERIFY(grow.open(QIODevice::Append));
+            grow.write("more");
+        }
+        QString reason;
+        QVERIFY(!document.write(target, {}, nullptr, &reason));
+        QVERIFY2(reason.contains(QStringLiteral("source.jpg")), qPrintable(reason));
+        QCOMPARE(fixtures::readBytes(target), QByteArray("previous contents"));
+        QStringList expected = {QStringLiteral("out.pdf")};
+        if (!deleted)
+            expected.append(QStringLiteral("source.jpg"));
+        QCOMPARE(helpers::entries(folder), expected);
+    }
+
+    void replacesAnExistingFileOnSuccess()
+    {
+        const QString folder = freshFolder(QStringLiteral("replace"));
+        const QString target = folder + QStringLiteral("/out.pdf");
+        QVERIFY(fixtures::writeBytes(target, "previous contents"));
+        Document document;
+        QVERIFY(helpers::appendPage(document, m_jpeg));
+        QVERIFY(document.write(target, {}, nullptr, nullptr));
+        QCOMPARE(readback::pages(*readback::open(target)).size(), std::size_t(1));
+        QCOMPARE(helpers::entries(folder), QStringList{QStringLiteral("out.pdf")});
+    }
+
+    void anAbortBeforeOrDuringTheWriteLeavesNothing()
+    {
+        const QString folder = freshFolder(QStringLiteral("abort"));
+        const QString target = folder + QStringLiteral("/out.pdf");
+        Document document;
+        for (int i = 0; i < 60; ++i)
+            QVERIFY(helpers::appendPage(document, m_bigJpeg));
+
+        std::atomic<bool> abort{true};
+        QString reason;
+        QVERIFY(!document.write(target, {}, &abort, &reason));
+        QVERIFY(!reason.isEmpty());
+        QCOMPARE(helpers::entries(folder), QStringList());
+
+        // Turned on once the temporary file exists, that is in the middle of the write.
+        abort = false;
+        std::atomic<bool> done{false};
+        std::thread watcher([&] {
+            while (!done && helpers::entries(folder).isEmpty())
+                std::this_thread::yield();
+            abort = true;
+        });
+        const bool written = document.write(target, {}, &abort, &reason);
+        done = true;
+        watcher.join();
+        QVERIFY(!written);
+        QCOMPARE(reason, QStringLiteral("The write was cancelled"));
+        QCOMPARE(helpers::entries(folder), QStringList());
+    }
+
+    void pendingTemporaryFilesCanBeRemovedAtOnce()
+    {
+        const QString folder = freshFolder(QStringLiteral("signal"));
+        Document document;
+        for (int i = 0; i < 60; ++i)
+            QVERIFY(helpers::appendPage(document, m_bigJpeg));
+        std::atomic<bool> abort{false};
+        std::atomic<bool> done{false};
+        bool removedWhileWriting = false;
+        std::thread watcher([&] {
+            while (!done && helpers::entries(folder).isEmpty())
+                std::this_thread::yield();
+            folioset::pdf::removePendingTemporaryFiles();
+            removedWhileWriting = helpers::entries(folder).isEmpty();
+            abort = true;
+        });
+        document.write(folder + QStringLiteral("/out.pdf"), {}, &abort, nullptr);
+        done = true;
+        watcher.join();
+        QVERIFY(removedWhileWriting);
+        QCOMPARE(helpers::entries(folder), QStringList());
+    }
+
+    void aDocumentWithoutPagesIsNotWritten()
+    {
+        const QString folder = freshFolder(QStringLiteral("nopages"));
+        Document document;
+        QString reason;
+        QVERIFY(!document.write(folder + QStringLiteral("/out.pdf"), {}, nullptr, &reason));
+        QVERIFY(!reason.isEmpty());
+        QCOMPARE(helpers::entries(folder), QStringList());
+    }
+};
+
+int helpers::runWritingTests(int argc, char **argv)
+{
+    WritingTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_writing.moc"
