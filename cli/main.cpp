@@ -59,8 +59,11 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(editionName());
 
     cli::Console console(parsed.options.quiet);
-    if (parsed.options.open && !canOpen)
+    cli::Options options = parsed.options;
+    if (options.open && !canOpen) {
         console.note(QStringLiteral("folioset-cli: no desktop session; the output folder is not "
                                     "opened"));
-    return cli::runConversion(parsed.options, console);
+        options.open = false;
+    }
+    return cli::runConversion(options, console);
 }

@@ -126,13 +126,12 @@ void report(const Process &process, const QList<OutputFile> &plan, const QString
     *succeeded = outcome.succeeded && inputs.missing.isEmpty();
     const QString message =
         QString(process.message()).replace(QLatin1String("\r\n"), QLatin1String(" "));
-    if (*succeeded) {
+    if (process.message() == allCreatedMessage())
         console.info(message);
-    } else {
+    else
         console.error(prefix + message);
-        for (const QString &problem : outcome.problems)
-            console.error(prefix + problem);
-    }
+    for (const QString &problem : outcome.problems)
+        console.error(prefix + problem);
     console.info(QStringLiteral("%1 of %2 PDF file(s) written to %3 in %4")
                      .arg(process.totalFileCreated())
                      .arg(plan.size())

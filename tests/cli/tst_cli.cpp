@@ -109,6 +109,7 @@ private slots:
     void corruptInputFailsTheRun();
     void writesTheLogIntoLogDir();
     void quietSuccessPrintsNothing();
+    void openWithoutDesktopOnlySaysSo();
     void leavesNoPreferencesBehind();
     void groupsAndPageRules();
     void ctrlCStopsAndWritesWhatWasConverted();
@@ -617,6 +618,20 @@ void TestCli::quietSuccessPrintsNothing()
     QCOMPARE(run.out, QString());
     QCOMPARE(run.err, QString());
     QCOMPARE(clirun::readPdf(QDir(out).filePath(QStringLiteral("scan.pdf"))).pages, 3);
+}
+
+void TestCli::openWithoutDesktopOnlySaysSo()
+{
+    const QTemporaryDir home;
+    const QString out = QDir(home.path()).filePath(QStringLiteral("out"));
+    const clirun::Result run = clirun::run(
+        {QStringLiteral("--open"), QStringLiteral("-o"), out, QStringLiteral("--log-dir"),
+         QDir(home.path()).filePath(QStringLiteral("logs")), m_png},
+        environment(home));
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err.trimmed(),
+             QStringLiteral("folioset-cli: no desktop session; the output folder is not opened"));
+    QCOMPARE(clirun::allEntries(out), QStringList{QStringLiteral("drawing.pdf")});
 }
 
 void TestCli::leavesNoPreferencesBehind()
