@@ -132,6 +132,8 @@ void report(const Process &process, const QList<OutputFile> &plan, const QString
         console.error(prefix + message);
     for (const QString &problem : outcome.problems)
         console.error(prefix + problem);
+    for (const QString &missing : inputs.missing)
+        console.error(prefix + missing + QStringLiteral(": no such file or folder"));
     console.info(QStringLiteral("%1 of %2 PDF file(s) written to %3 in %4")
                      .arg(process.totalFileCreated())
                      .arg(plan.size())
@@ -151,9 +153,9 @@ void report(const Process &process, const QList<OutputFile> &plan, const QString
 int runConversion(const Options &options, Console &console)
 {
     const GatheredInputs inputs = gatherInputs(options.inputs, options.recursive);
-    for (const QString &missing : inputs.missing)
-        console.error(prefix + QStringLiteral("no such file or folder: ") + missing);
     if (inputs.files.isEmpty()) {
+        for (const QString &missing : inputs.missing)
+            console.error(prefix + missing + QStringLiteral(": no such file or folder"));
         console.error(prefix + QStringLiteral("no images to convert"));
         return 1;
     }

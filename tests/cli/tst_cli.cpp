@@ -580,7 +580,8 @@ void TestCli::corruptInputFailsTheRun()
                      QDir(home.path()).filePath(QStringLiteral("gone.png"))},
                     environment(home));
     QCOMPARE(gone.exitCode, 1);
-    QVERIFY(gone.err.contains(QStringLiteral("no such file or folder")));
+    QVERIFY2(gone.err.contains(QStringLiteral("gone.png: no such file or folder")),
+             qPrintable(gone.err));
     QCOMPARE(clirun::allEntries(partial), QStringList{QStringLiteral("drawing.pdf")});
 }
 
