@@ -15,7 +15,9 @@ namespace folioset::pdf {
 
 namespace {
 
-// Level 6 is zlib's default; see the measurements in the commit that chose it.
+// zlib's default level. Measured on a 3000 x 2000 photo BMP, with the row filters below: level 6
+// gives 1.06 MB in 0.57 s, level 4 1.23 MB in 0.53 s, level 1 1.53 MB in 0.49 s. Decoding and
+// filtering dominate, so the smaller output costs almost nothing.
 constexpr int kDeflateLevel = 6;
 constexpr std::size_t kOutputChunk = 256 * 1024;
 
@@ -25,13 +27,12 @@ QString systemError(const char *what)
                                         QString::fromLocal8Bit(std::strerror(errno)));
 }
 
-int paethPredictor(int a, int b, int c)
+// Written without branches so the compiler can vectorise the loop that calls it.
+inline int paethPredictor(int a, int b, int c)
 {
-    const int p = a + b - c;
-    const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-    if (pa <= pb && pa <= pc)
-        return a;
-    return pb <= pc ? b : c;
+    const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+    const int bc = pb <= pc ? b : c;
+    return pa <= pb && pa <= pc ? a : bc;
 }
 
 } // namespace
@@ -121,49 +122,47 @@ RowCompressor::~RowCompressor()
 void RowCompressor::filterRow(const unsigned char *row)
 {
     // The per-row choice libpng makes by default: the filter whose output has the smallest sum
-    // of absolute values (as signed bytes) usually compresses best.
+    // of absolute values (as signed bytes) usually compresses best. One tight loop per filter:
+    // this runs over every byte of every decoded image five times.
     const auto *up = reinterpret_cast<const unsigned char *>(m_previous.constData());
     auto *out = reinterpret_cast<unsigned char *>(m_candidates.data());
-    const std::size_t stride = m_rowBytes + 1;
-    long best = -1;
+    const std::size_t n = m_rowBytes, bpp = std::min<std::size_t>(std::size_t(m_bpp), n);
+    const std::size_t stride = n + 1;
+    unsigned char *none = out + 1, *sub = out + stride + 1, *upf = out + 2 * stride + 1,
+                  *avg = out + 3 * stride + 1, *paeth = out + 4 * stride + 1;
+    for (int f = 0; f < 5; ++f)
+        out[f * stride] = static_cast<unsigned char>(f);
+    std::memcpy(none, row, n);
+    for (std::size_t i = 0; i < bpp; ++i) {
+        sub[i] = row[i];
+        avg[i] = static_cast<unsigned char>(row[i] - up[i] / 2);
+        paeth[i] = static_cast<unsigned char>(row[i] - up[i]);
+    }
+    for (std::size_t i = bpp; i < n; ++i)
+        sub[i] = static_cast<unsigned char>(row[i] - row[i - bpp]);
+    for (std::size_t i = 0; i < n; ++i)
+        upf[i] = static_cast<unsigned char>(row[i] - up[i]);
+    for (std::size_t i = bpp; i < n; ++i)
+        avg[i] = static_cast<unsigned char>(row[i] - (row[i - bpp] + up[i]) / 2);
+    for (std::size_t i = bpp; i < n; ++i)
+        paeth[i] =
+            static_cast<unsigned char>(row[i] - paethPredictor(row[i - bpp], up[i], up[i - bpp]));
+
     int bestFilter = 0;
-    for (int filter = 0; filter < 5; ++filter) {
-        unsigned char *dst = out + filter * stride;
-        dst[0] = static_cast<unsigned char>(filter);
-        long sum = 0;
-        for (std::size_t i = 0; i < m_rowBytes; ++i) {
-            const int a = i >= std::size_t(m_bpp) ? row[i - m_bpp] : 0;
-            const int b = up[i];
-            const int c = i >= std::size_t(m_bpp) ? up[i - m_bpp] : 0;
-            int predicted = 0;
-            switch (filter) {
-            case 1:
-                predicted = a;
-                break;
-            case 2:
-                predicted = b;
-                break;
-            case 3:
-                predicted = (a + b) / 2;
-                break;
-            case 4:
-                predicted = paethPredictor(a, b, c);
-                break;
-            default:
-                break;
-            }
-            const auto value = static_cast<unsigned char>(row[i] - predicted);
-            dst[i + 1] = value;
-            sum += value < 128 ? value : 256 - value;
-        }
-        if (best < 0 || sum < best) {
+    unsigned long best = ~0ul;
+    for (int f = 0; f < 5; ++f) {
+        const unsigned char *data = out + f * stride + 1;
+        unsigned long sum = 0;
+        for (std::size_t i = 0; i < n; ++i)
+            sum += data[i] < 128 ? data[i] : 256u - data[i];
+        if (sum < best) {
             best = sum;
-            bestFilter = filter;
+            bestFilter = f;
         }
     }
     if (bestFilter != 0)
         std::memcpy(out, out + bestFilter * stride, stride);
-    std::memcpy(m_previous.data(), row, m_rowBytes);
+    std::memcpy(m_previous.data(), row, n);
 }
 
 bool RowCompressor::addRow(const unsigned char *row, QString *reason)
