@@ -100,6 +100,9 @@ bool Document::appendImagePage(const ImageSource &source, int index, QString *re
         const QPDFObjectHandle xobject = makeImageXObject(pdf, image->image, d->context);
         const QPDFObjectHandle page = makePage(pdf, xobject, layout);
         QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(page), false);
+        const auto &mask = image->image.softMask;
+        d->sixteenBit = d->sixteenBit || image->image.bitsPerComponent == 16 ||
+                        (mask && mask->bitsPerComponent == 16);
         d->pages.push_back({page, QSizeF(layout.mediaWidth, layout.mediaHeight), layout.rotate});
     } catch (const std::exception &e) {
         if (reason)

@@ -28,6 +28,7 @@ struct Document::Private
     std::shared_ptr<SpillFile> spill;
     std::shared_ptr<WriteContext> context = std::make_shared<WriteContext>();
     bool outlineRoot = false;
+    bool sixteenBit = false; // 16-bit samples came with PDF 1.5
     std::vector<OutlineEntry> outline;
 
     SpillFile *spillFile(QString *reason);

@@ -126,7 +126,7 @@ bool Document::write(const QString &path, const WriteOptions &options,
         writer.setOutputFile(output->name(), output->stream(), false);
         writer.setObjectStreamMode(qpdf_o_disable);
         writer.setStreamDataMode(qpdf_s_preserve);
-        writer.setMinimumPDFVersion("1.4");
+        writer.setMinimumPDFVersion(d->sixteenBit ? "1.5" : "1.4");
         if (options.security)
             setEncryption(writer, *options.security);
         writer.write();

@@ -3,6 +3,7 @@
 #include "support/fixtures.h"
 #include "support/imagefixtures.h"
 
+#include <QFileInfo>
 #include <QTest>
 #include <QThread>
 
@@ -316,6 +317,32 @@ private slots:
         watcher.join();
         QVERIFY(removedWhileWriting);
         QCOMPARE(helpers::entries(folder), QStringList());
+    }
+
+    void theWrittenFileHasOrdinaryPermissions()
+    {
+        const QString folder = freshFolder(QStringLiteral("permissions"));
+        const QString plain = folder + QStringLiteral("/plain.txt");
+        QVERIFY(fixtures::writeBytes(plain, "x"));
+        Document document;
+        QVERIFY(helpers::appendPage(document, m_jpeg));
+        const QString target = folder + QStringLiteral("/out.pdf");
+        QVERIFY(document.write(target, {}, nullptr, nullptr));
+        // Not the owner-only mode of a temporary file: what any new file in the folder gets.
+        QCOMPARE(QFileInfo(target).permissions(), QFileInfo(plain).permissions());
+    }
+
+    void sixteenBitImagesMakeAPdf15File()
+    {
+        const QString png = file(QStringLiteral("deep.png"));
+        QVERIFY(fixtures::writePngWith(
+            png, fixtures::patternImage({20, 20}, 1, QImage::Format_RGBA64), {2, 16, false, 0}));
+        Document document;
+        QVERIFY(helpers::appendPage(document, m_jpeg));
+        QVERIFY(helpers::appendPage(document, png));
+        const QString out = file(QStringLiteral("deep.pdf"));
+        QVERIFY(document.write(out, {}, nullptr, nullptr));
+        QCOMPARE(readback::open(out)->getPDFVersion(), std::string("1.5"));
     }
 
     void aDocumentWithoutPagesIsNotWritten()
