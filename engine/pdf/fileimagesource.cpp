@@ -217,9 +217,6 @@ std::optional<PageImage> FileImageSource::decodeFrame(int index, Resolution reso
     reader.setAutoTransform(true);
     if (!positionReader(reader, m_format, index, reason))
         return std::nullopt;
-    // Qt's TIFF reader counts its directories from where the header read left the file: asked
-    // after size(), a three-page TIFF answers 1. Count first.
-    const int frames = reader.imageCount();
     const QSize size = reader.size();
     if (size.isValid()) {
         if (const auto tooLarge = checkDimensions(size.width(), size.height())) {

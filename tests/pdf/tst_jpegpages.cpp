@@ -216,7 +216,7 @@ private slots:
     {
         QTest::addColumn<int>("orientation");
         QTest::addColumn<int>("rotate");
-        for (const auto [o, r] :
+        for (const auto &[o, r] :
              {std::pair{1, 0}, {2, 0}, {3, 180}, {4, 0}, {5, 0}, {6, 90}, {7, 0}, {8, 270}})
             QTest::addRow("orientation %d", o) << o << r;
     }

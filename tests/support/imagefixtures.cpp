@@ -206,7 +206,7 @@ bool writePngWith(const QString &path, const QImage &image, const PngOptions &op
                 break;
             case 2:
             case 6:
-                for (const auto [c16, c8] :
+                for (const auto &[c16, c8] :
                      {std::pair{p.red(), qRed(q)}, std::pair{p.green(), qGreen(q)},
                       std::pair{p.blue(), qBlue(q)}})
                     put(depth == 16 ? c16 : unsigned(c8));
