@@ -128,8 +128,8 @@ install_missing
 build_tools
 mkdir -p "$bench_dir/corpus"
 say "making the corpus in $bench_dir/corpus (kept for the next run)"
-for spec in "photos $photos" "small $small" "scans $scans" "tiffs $tiffs" "bmps $bmps" "gifs $gifs"; do
-    read -r name count <<<"$spec"
+for entry in "photos $photos" "small $small" "scans $scans" "tiffs $tiffs" "bmps $bmps" "gifs $gifs"; do
+    read -r name count <<<"$entry"
     "$build/bench/folioset_makecorpus" "$name" "$bench_dir/corpus/$name" "$count"
 done
 
@@ -140,8 +140,8 @@ im_state=$(imagemagick_state)
 echo "folioset-cli $("$build/cli/folioset-cli" --version | awk '{print $2}'), $(img2pdf --version 2>&1 | head -n 1)," \
     "$(/usr/bin/convert -version | head -n 1 | cut -d' ' -f2-3), $(nproc) cores"
 row set tool "wall s" "x cat" "RSS MB" "output MB" pages ""
-for spec in "photos $photos" "small $small" "scans $scans" "tiffs $tiffs" "bmps $bmps" "gifs $gifs"; do
-    read -r name count <<<"$spec"
+for entry in "photos $photos" "small $small" "scans $scans" "tiffs $tiffs" "bmps $bmps" "gifs $gifs"; do
+    read -r name count <<<"$entry"
     run_set "$name" "$count"
 done
 
