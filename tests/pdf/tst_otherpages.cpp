@@ -3,6 +3,7 @@
 #include "support/fixtures.h"
 #include "support/imagefixtures.h"
 
+#include <QFileInfo>
 #include <QImageReader>
 #include <QTest>
 
@@ -42,6 +43,18 @@ QImage qtPage(const QString &path, int index)
     if (index > 0)
         reader.jumpToImage(index);
     return reader.read();
+}
+
+qint64 residentKilobytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
 }
 
 } // namespace
@@ -136,6 +149,38 @@ private slots:
         auto image = roundTrip(path, 0, &pdf);
         QCOMPARE(image.getDict().getKey("/SMask").isStream(), masked);
         QCOMPARE(readback::pixels(image), readback::comparable(QImage(path)));
+    }
+
+    void aPaletteWithATransparentEntryGetsASoftMask()
+    {
+        const QString path = file(QStringLiteral("trns.png"));
+        fixtures::PngOptions options;
+        options.colorType = 3;
+        options.transparentIndex = 2;
+        QVERIFY(fixtures::writePngWith(path, indexedImage({45, 33}, 7), options));
+        std::shared_ptr<QPDF> pdf;
+        auto image = roundTrip(path, 0, &pdf);
+        QVERIFY(image.getDict().getKey("/SMask").isStream());
+        QCOMPARE(readback::pixels(image), readback::comparable(QImage(path)));
+    }
+
+    void appendingJpegPagesReadsNoImageData()
+    {
+        const QString path = file(QStringLiteral("heavy.jpg"));
+        QVERIFY(fixtures::writeJpeg(path, {3000, 2000}, 9, 98));
+        const qint64 fileSize = QFileInfo(path).size();
+        const auto source = folioset::pdf::ImageSource::open(path);
+        QVERIFY(source);
+        Document document;
+        const qint64 before = residentKilobytes();
+        for (int i = 0; i < 300; ++i)
+            QVERIFY(document.appendImagePage(*source, 0));
+        const qint64 grown = residentKilobytes() - before;
+        // Holding the bytes would take 300 x the file size; a page is a few small objects.
+        QVERIFY2(grown * 1024 < 3 * fileSize,
+                 qPrintable(QStringLiteral("grew by %1 kB for files of %2 kB")
+                                .arg(grown)
+                                .arg(fileSize / 1024)));
     }
 
     void decodedFormatsKeepEveryPixel_data()

@@ -239,6 +239,11 @@ bool writePngWith(const QString &path, const QImage &image, const PngOptions &op
         for (const QRgb c : indexed.colorTable())
             palette.push_back({png_byte(qRed(c)), png_byte(qGreen(c)), png_byte(qBlue(c))});
         png_set_PLTE(png, info, palette.data(), int(palette.size()));
+        if (options.transparentIndex >= 0) {
+            std::vector<png_byte> alpha(std::size_t(options.transparentIndex) + 1, 255);
+            alpha.back() = 0;
+            png_set_tRNS(png, info, alpha.data(), int(alpha.size()), nullptr);
+        }
     }
     if (options.dotsPerMetre > 0)
         png_set_pHYs(png, info, png_uint_32(options.dotsPerMetre),

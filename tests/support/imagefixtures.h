@@ -39,7 +39,8 @@ struct PngOptions
     int colorType = 2; // 0 gray, 2 RGB, 3 palette (from an Indexed8 image), 4 gray + alpha, 6 RGBA
     int bitDepth = 8;
     bool interlaced = false;
-    int dotsPerMetre = 0; // pHYs; 0 writes none
+    int dotsPerMetre = 0;      // pHYs; 0 writes none
+    int transparentIndex = -1; // palette images: a tRNS chunk making this entry transparent
 };
 
 // Samples come from `image`: gray from qGray (scaled down for depths below 8, from the 16-bit
