@@ -1,6 +1,6 @@
 #include "containerfacts.h"
 
-#include "limits.h"
+#include "decodinglimits.h"
 #include "resolution.h"
 
 #include <QFile>

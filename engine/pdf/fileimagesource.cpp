@@ -3,7 +3,7 @@
 #include "containerfacts.h"
 #include "decodedimage.h"
 #include "jpegfacts.h"
-#include "limits.h"
+#include "decodinglimits.h"
 #include "pngfacts.h"
 #include "resolution.h"
 

@@ -1,7 +1,7 @@
 #include "jpegfacts.h"
 
 #include "exif.h"
-#include "limits.h"
+#include "decodinglimits.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #include "pngfacts.h"
 
-#include "limits.h"
+#include "decodinglimits.h"
 #include "resolution.h"
 
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "limits.h"
+#include "decodinglimits.h"
 
 namespace folioset::pdf {
 
