@@ -56,6 +56,10 @@ Process::Process(QObject *parent) : QObject(parent) {}
 
 Process::~Process()
 {
+    if (m_thread && m_thread->isRunning()) {
+        stop();
+        abortWriting();
+    }
     wait();
 }
 
@@ -152,8 +156,16 @@ void Process::startInBackground()
 
 void Process::wait()
 {
-    if (m_thread && m_thread->isRunning() && QThread::currentThread() != m_thread.get())
-        m_thread->wait();
+    if (!m_thread || QThread::currentThread() == m_thread.get())
+        return;
+    // The run may be blocked on a call it handed to this thread; keep answering such calls, or
+    // both threads would wait for each other.
+    QCoreApplication *app = QCoreApplication::instance();
+    const bool onMain = app && QThread::currentThread() == app->thread();
+    while (!m_thread->wait(QDeadlineTimer(onMain ? 10 : QDeadlineTimer::Forever))) {
+        if (onMain)
+            QCoreApplication::sendPostedEvents(app, QEvent::MetaCall);
+    }
 }
 
 void Process::sendTimeTakenLabel()

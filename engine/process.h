@@ -83,7 +83,7 @@ public:
     void start();
     // start() on a thread of its own; isCompletedChanged tells when it is over.
     void startInBackground();
-    // Waits for a background run to end.
+    // Waits for a background run to end. Destroying a running Process stops it and waits.
     void wait();
 
     // Asks the run to stop after the current input item. Any thread.

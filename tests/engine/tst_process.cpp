@@ -6,6 +6,7 @@
 #include "support/fixtures.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -423,6 +424,26 @@ private slots:
         run->start();
         QCOMPARE(fixtures::readBytes(target), QByteArray("precious"));
         QCOMPARE(QDir(m_out->path()).entryList(QDir::Files), QStringList{QStringLiteral("broken.pdf")});
+    }
+
+    void destroyingARunningProcessStopsItWithoutHanging()
+    {
+        m_settings->setCombineOptionIndex(0); // a label call after every one of 40 files
+        QList<FileItemPtr> items;
+        for (int i = 0; i < 40; ++i)
+            items << item(QStringLiteral("photo%1.jpg").arg(i % 5 + 1));
+        auto run = makeRun(items);
+        QElapsedTimer timer;
+        timer.start();
+        run->startInBackground();
+        // The run now blocks on its label calls to this thread, which is busy here.
+        QTRY_VERIFY(run->totalFileProcessed() > 0 || run->isCompleted());
+        run.reset();
+        QVERIFY(timer.elapsed() < 20000);
+        const QStringList left = QDir(m_out->path()).entryList(QDir::Files | QDir::Hidden);
+        QVERIFY(left.size() < 40);
+        for (const QString &name : left)
+            QVERIFY2(name.endsWith(QStringLiteral(".pdf")), qPrintable(name));
     }
 
     void backgroundRunWritesSettingsBackOnTheMainThread()
