@@ -7,6 +7,10 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
+#include <mutex>
+
+#include <malloc.h>
+
 namespace folioset::pdf {
 
 namespace {
@@ -49,6 +53,22 @@ QPDFObjectHandle makePage(QPDF &pdf, QPDFObjectHandle xobject, const PageLayout 
     return pdf.makeIndirectObject(page);
 }
 
+// QPDFWriter gathers every stream whole in memory before it writes it: a 2.5 MB JPEG becomes a
+// few buffers of that size, allocated, copied and freed once per page. Above glibc's default
+// threshold each of them is a fresh mmap whose pages fault in one by one and go back to the
+// kernel on free, which made a 200-photo merge take 7 s instead of 1 s. Served from the heap
+// and kept there, the same few megabytes are reused page after page, so memory use still
+// follows the largest stream, not the document. Streams past 32 MB are rare enough to keep
+// their own mappings, which also caps what the heap can hold on to.
+void tuneAllocatorForStreams()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+        mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+    });
+}
+
 } // namespace
 
 SpillFile *Document::Private::spillFile(QString *reason)
@@ -69,6 +89,7 @@ const PageRecord *Document::Private::page(int pageNumber) const
 
 Document::Document() : d(std::make_unique<Private>())
 {
+    tuneAllocatorForStreams();
     d->pdf->emptyPDF();
 }
 
