@@ -1,10 +1,12 @@
 #include "decodedimage.h"
 
+#include "rowcompression.h"
 #include "spillfile.h"
 
 #include <QtEndian>
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <unordered_map>
 
@@ -12,26 +14,18 @@ namespace folioset::pdf {
 
 namespace {
 
-using RowWriter = std::function<void(int y, unsigned char *row)>;
-
-// Compresses `height` rows produced one at a time by `fill`.
+// Compresses `height` rows produced by `fill`, which may be called from several threads.
 std::optional<EmbeddedImage> compress(EmbeddedImage image, SpillFile &spill, std::size_t rowBytes,
-                                      bool predict, const RowWriter &fill, QString *reason)
+                                      bool predict, const RowSource &fill, QString *reason)
 {
-    const int bytesPerPixel = std::max(1, image.components() * image.bitsPerComponent / 8);
-    RowCompressor compressor(spill, rowBytes, bytesPerPixel, predict);
-    std::vector<unsigned char> row(rowBytes);
-    for (int y = 0; y < image.height; ++y) {
-        fill(y, row.data());
-        if (!compressor.addRow(row.data(), reason))
-            return std::nullopt;
-    }
-    const auto range = compressor.finish(reason);
-    if (!range)
+    const int bytesPerPixel =
+        predict ? std::max(1, image.components() * image.bitsPerComponent / 8) : 0;
+    const auto rows = compressRows({image.height, rowBytes, bytesPerPixel}, fill, spill, reason);
+    if (!rows)
         return std::nullopt;
-    image.filter = predict ? StreamFilter::FlatePredict : StreamFilter::Flate;
+    image.filter = rows->predicted ? StreamFilter::FlatePredict : StreamFilter::Flate;
     image.origin.kind = StreamOrigin::Kind::SpillFile;
-    image.origin.ranges = {*range};
+    image.origin.ranges = {rows->range};
     return image;
 }
 
@@ -148,12 +142,15 @@ std::optional<EmbeddedImage> embedIndexed(const QImage &image, SpillFile &spill,
         reason);
     if (result && !opaque) {
         EmbeddedImage mask = blank(image, ColorSpace::Gray, 8);
+        std::array<unsigned char, 256> alphas{};
+        for (qsizetype i = 0; i < std::min<qsizetype>(table.size(), 256); ++i)
+            alphas[std::size_t(i)] = static_cast<unsigned char>(qAlpha(table.at(i)));
         auto stored = compress(
             mask, spill, std::size_t(width), false,
             [&](int y, unsigned char *row) {
                 const uchar *line = image.constScanLine(y);
                 for (int x = 0; x < width; ++x)
-                    row[x] = static_cast<unsigned char>(qAlpha(table[line[x]]));
+                    row[x] = alphas[line[x]];
             },
             reason);
         if (!stored)

@@ -32,34 +32,4 @@ private:
     std::uint64_t m_size = 0;
 };
 
-// Compresses rows of raw samples into the spill file, optionally with PNG row filters (PDF's
-// /Predictor 15). Holds one row and a small output buffer, never the image.
-class RowCompressor
-{
-public:
-    RowCompressor(SpillFile &spill, std::size_t rowBytes, int bytesPerPixel, bool predict);
-    ~RowCompressor();
-    RowCompressor(const RowCompressor &) = delete;
-    RowCompressor &operator=(const RowCompressor &) = delete;
-
-    bool addRow(const unsigned char *row, QString *reason);
-    // The compressed stream's place in the spill file.
-    std::optional<ByteRange> finish(QString *reason);
-
-private:
-    bool deflateInput(const unsigned char *data, std::size_t length, bool last, QString *reason);
-    void filterRow(const unsigned char *row);
-
-    struct Stream;
-    SpillFile &m_spill;
-    std::unique_ptr<Stream> m_stream;
-    std::uint64_t m_start;
-    std::size_t m_rowBytes;
-    int m_bpp;
-    bool m_predict;
-    QByteArray m_previous;
-    QByteArray m_candidates; // five filtered variants of the current row, each with its tag
-    QByteArray m_output;
-};
-
 } // namespace folioset::pdf

@@ -28,5 +28,6 @@ inline QStringList entries(const QString &folder)
 int runJpegPageTests(int argc, char **argv);
 int runOtherPageTests(int argc, char **argv);
 int runWritingTests(int argc, char **argv);
+int runRowCompressionTests(int argc, char **argv);
 
 } // namespace helpers

@@ -9,5 +9,6 @@ int main(int argc, char **argv)
     failures += helpers::runJpegPageTests(argc, argv);
     failures += helpers::runOtherPageTests(argc, argv);
     failures += helpers::runWritingTests(argc, argv);
+    failures += helpers::runRowCompressionTests(argc, argv);
     return failures;
 }
