@@ -42,6 +42,7 @@ struct StreamOrigin
     Kind kind = Kind::SpillFile;
     QString path;                  // SourceFile: the image file
     std::int64_t fileSize = -1;    // SourceFile: its size when the page was made
+    std::int64_t modified = -1;    // SourceFile: its modification time then, when known
     std::vector<ByteRange> ranges; // concatenated in order
 
     std::uint64_t totalLength() const;

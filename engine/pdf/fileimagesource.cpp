@@ -2,8 +2,9 @@
 
 #include "containerfacts.h"
 #include "decodedimage.h"
-#include "jpegfacts.h"
 #include "decodinglimits.h"
+#include "filestamp.h"
+#include "jpegfacts.h"
 #include "pngfacts.h"
 #include "resolution.h"
 
@@ -93,11 +94,13 @@ std::unique_ptr<FileImageSource> FileImageSource::openFile(const QString &path, 
 
     switch (source->m_format) {
     case FileFormat::Jpeg:
-        if (!readJpegFacts(path, reason))
+        source->m_jpeg = readJpegFacts(path, reason);
+        if (!source->m_jpeg)
             return nullptr;
         return source;
     case FileFormat::Png:
-        if (!readPngFacts(path, reason))
+        source->m_png = readPngFacts(path, reason);
+        if (!source->m_png)
             return nullptr;
         return source;
     case FileFormat::Bmp:
@@ -133,6 +136,22 @@ std::unique_ptr<FileImageSource> FileImageSource::openFile(const QString &path, 
     return source;
 }
 
+// The facts read at open while the file is unchanged, which is one stat instead of a second
+// read; read again otherwise. Whatever changes after this is caught when the data is copied.
+std::optional<JpegFacts> FileImageSource::jpegFacts(QString *reason) const
+{
+    if (m_jpeg && fileStamp(m_path) == FileStamp{m_jpeg->fileSize, m_jpeg->modified})
+        return m_jpeg;
+    return readJpegFacts(m_path, reason);
+}
+
+std::optional<PngFacts> FileImageSource::pngFacts(QString *reason) const
+{
+    if (m_png && fileStamp(m_path) == FileStamp{m_png->fileSize, m_png->modified})
+        return m_png;
+    return readPngFacts(m_path, reason);
+}
+
 std::optional<PageImage> FileImageSource::makePageImage(int index, const SpillAccess &spill,
                                                         QString *reason) const
 {
@@ -142,8 +161,7 @@ std::optional<PageImage> FileImageSource::makePageImage(int index, const SpillAc
     }
     switch (m_format) {
     case FileFormat::Jpeg: {
-        // Read again: the file may have changed since it was opened, and this is cheap.
-        const auto facts = readJpegFacts(m_path, reason);
+        const auto facts = jpegFacts(reason);
         if (!facts)
             return std::nullopt;
         if (facts->arithmetic)
@@ -156,14 +174,17 @@ std::optional<PageImage> FileImageSource::makePageImage(int index, const SpillAc
         image.invertedDecode = facts->adobeInverted;
         image.dctWithoutColorTransform = facts->rgbWithoutTransform;
         image.filter = StreamFilter::Dct;
-        image.origin = {
-            StreamOrigin::Kind::SourceFile, m_path, facts->fileSize, {{0, facts->dataLength}}};
+        image.origin = {StreamOrigin::Kind::SourceFile,
+                        m_path,
+                        facts->fileSize,
+                        facts->modified,
+                        {{0, facts->dataLength}}};
         page.resolution = facts->resolution;
         page.orientation = facts->orientation;
         return page;
     }
     case FileFormat::Png: {
-        const auto facts = readPngFacts(m_path, reason);
+        const auto facts = pngFacts(reason);
         if (!facts)
             return std::nullopt;
         if (!facts->isCarriable())
@@ -178,7 +199,8 @@ std::optional<PageImage> FileImageSource::makePageImage(int index, const SpillAc
                                                    : ColorSpace::Gray;
         image.palette = facts->palette;
         image.filter = StreamFilter::FlatePredict;
-        image.origin = {StreamOrigin::Kind::SourceFile, m_path, facts->fileSize, facts->idat};
+        image.origin = {StreamOrigin::Kind::SourceFile, m_path, facts->fileSize, facts->modified,
+                        facts->idat};
         page.resolution = facts->resolution;
         return page;
     }

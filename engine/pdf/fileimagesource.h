@@ -2,6 +2,8 @@
 
 #include "embeddedimage.h"
 #include "imagesource.h"
+#include "jpegfacts.h"
+#include "pngfacts.h"
 
 #include <QByteArray>
 #include <QSize>
@@ -44,9 +46,15 @@ private:
     std::optional<PageImage> decodeFrame(int index, Resolution resolution, int orientation,
                                          const SpillAccess &spill, QString *reason) const;
 
+    std::optional<JpegFacts> jpegFacts(QString *reason) const;
+    std::optional<PngFacts> pngFacts(QString *reason) const;
+
     QString m_path;
     FileFormat m_format = FileFormat::Other;
     int m_frames = 1;
+    // Read when the file was opened; used again while the file keeps its size and time.
+    std::optional<JpegFacts> m_jpeg;
+    std::optional<PngFacts> m_png;
 };
 
 } // namespace folioset::pdf

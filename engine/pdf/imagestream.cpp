@@ -1,19 +1,26 @@
 #include "imagestream.h"
 
+#include "filestamp.h"
 #include "spillfile.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <qpdf/Pipeline.hh>
 
-#include <vector>
+#include <cerrno>
+#include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace folioset::pdf {
 
 namespace {
 
-constexpr std::size_t kChunk = 256 * 1024;
+// qpdf gathers the whole stream anyway: large reads only save system calls and appends.
+constexpr std::size_t kChunk = 1024 * 1024;
 
 // Streams the bytes of one image from where they were left at append time. qpdf calls it once
 // per stream (filtering on write is off), in the middle of writing the file.
@@ -26,11 +33,14 @@ public:
 
     void provideStreamData(QPDFObjGen const &, Pipeline *pipeline) override
     {
-        std::vector<char> buffer(kChunk);
+        // Uninitialised: a 70 KB thumbnail should not pay for clearing a megabyte.
+        const std::size_t size =
+            std::size_t(std::clamp<std::uint64_t>(m_origin.totalLength(), 1, kChunk));
+        const std::unique_ptr<char[]> buffer(new char[size]);
         if (m_origin.kind == StreamOrigin::Kind::SourceFile)
-            copyFromSource(pipeline, buffer);
+            copyFromSource(pipeline, buffer.get(), size);
         else
-            copyFromSpill(pipeline, buffer);
+            copyFromSpill(pipeline, buffer.get(), size);
         pipeline->finish();
     }
 
@@ -57,37 +67,41 @@ private:
         fail(text);
     }
 
-    void copyFromSource(Pipeline *pipeline, std::vector<char> &buffer) const
+    void copyFromSource(Pipeline *pipeline, char *buffer, std::size_t size) const
     {
-        QFile file(m_origin.path);
-        if (!file.open(QIODevice::ReadOnly) || file.size() != m_origin.fileSize)
+        const int fd = ::open(QFile::encodeName(m_origin.path).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            sourceChanged();
+        const auto closeLater = qScopeGuard([fd] { ::close(fd); });
+        struct stat status
+        {};
+        if (::fstat(fd, &status) != 0 || status.st_size != m_origin.fileSize ||
+            (m_origin.modified >= 0 && modificationTime(status) != m_origin.modified))
             sourceChanged();
         for (const ByteRange &range : m_origin.ranges) {
-            if (!file.seek(qint64(range.offset)))
-                sourceChanged();
-            for (std::uint64_t left = range.length; left > 0;) {
+            for (std::uint64_t done = 0; done < range.length;) {
                 checkAbort();
-                const auto want = qint64(std::min<std::uint64_t>(left, buffer.size()));
-                if (file.read(buffer.data(), want) != want)
+                const auto want = std::size_t(std::min<std::uint64_t>(range.length - done, size));
+                const ssize_t got = ::pread(fd, buffer, want, off_t(range.offset + done));
+                if (got < 0 && errno == EINTR)
+                    continue;
+                if (got <= 0)
                     sourceChanged();
-                pipeline->write(reinterpret_cast<const unsigned char *>(buffer.data()),
-                                size_t(want));
-                left -= std::uint64_t(want);
+                pipeline->write(reinterpret_cast<const unsigned char *>(buffer), size_t(got));
+                done += std::uint64_t(got);
             }
         }
     }
 
-    void copyFromSpill(Pipeline *pipeline, std::vector<char> &buffer) const
+    void copyFromSpill(Pipeline *pipeline, char *buffer, std::size_t size) const
     {
         for (const ByteRange &range : m_origin.ranges) {
             for (std::uint64_t done = 0; done < range.length;) {
                 checkAbort();
-                const auto want =
-                    std::size_t(std::min<std::uint64_t>(range.length - done, buffer.size()));
-                if (!m_context->spill ||
-                    !m_context->spill->read(range.offset + done, buffer.data(), want))
+                const auto want = std::size_t(std::min<std::uint64_t>(range.length - done, size));
+                if (!m_context->spill || !m_context->spill->read(range.offset + done, buffer, want))
                     fail(QStringLiteral("Unable to read the scratch file"));
-                pipeline->write(reinterpret_cast<const unsigned char *>(buffer.data()), want);
+                pipeline->write(reinterpret_cast<const unsigned char *>(buffer), want);
                 done += want;
             }
         }

@@ -1,13 +1,22 @@
 #include "jpegfacts.h"
 
-#include "exif.h"
 #include "decodinglimits.h"
+#include "exif.h"
+#include "filestamp.h"
 
 #include <QFile>
+#include <QScopeGuard>
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <jpeglib.h>
 
@@ -32,6 +41,60 @@ struct ErrorManager
 
 void onMessage(j_common_ptr, int) {}
 
+// Feeds libjpeg from a descriptor with pread: no stdio buffer to fill and copy, and the offset
+// reached is known exactly.
+struct DescriptorSource
+{
+    jpeg_source_mgr pub{};
+    int fd;
+    std::uint64_t offset = 0;
+    JOCTET buffer[16 * 1024];
+
+    explicit DescriptorSource(int descriptor) : fd(descriptor)
+    {
+        pub.init_source = [](j_decompress_ptr) {};
+        pub.fill_input_buffer = fill;
+        pub.skip_input_data = skip;
+        pub.resync_to_restart = jpeg_resync_to_restart;
+        pub.term_source = [](j_decompress_ptr) {};
+    }
+
+    static boolean fill(j_decompress_ptr cinfo)
+    {
+        auto *self = reinterpret_cast<DescriptorSource *>(cinfo->src);
+        ssize_t got;
+        do {
+            got = ::pread(self->fd, self->buffer, sizeof self->buffer, off_t(self->offset));
+        } while (got < 0 && errno == EINTR);
+        if (got <= 0) {
+            // What libjpeg's own sources do at the end of the data: a fake end-of-image marker,
+            // which makes the header read fail with a message.
+            self->buffer[0] = 0xFF;
+            self->buffer[1] = JPEG_EOI;
+            got = 2;
+        } else {
+            self->offset += std::uint64_t(got);
+        }
+        self->pub.next_input_byte = self->buffer;
+        self->pub.bytes_in_buffer = std::size_t(got);
+        return TRUE;
+    }
+
+    static void skip(j_decompress_ptr cinfo, long count)
+    {
+        auto *self = reinterpret_cast<DescriptorSource *>(cinfo->src);
+        if (count <= 0)
+            return;
+        if (std::size_t(count) <= self->pub.bytes_in_buffer) {
+            self->pub.next_input_byte += count;
+            self->pub.bytes_in_buffer -= std::size_t(count);
+            return;
+        }
+        self->offset += std::uint64_t(count) - self->pub.bytes_in_buffer;
+        self->pub.bytes_in_buffer = 0;
+    }
+};
+
 // Plain data only: the header is read in a function that longjmp may leave.
 struct Header
 {
@@ -44,7 +107,7 @@ struct Header
     char message[JMSG_LENGTH_MAX];
 };
 
-bool readHeader(std::FILE *file, Header *header)
+bool readHeader(int fd, Header *header)
 {
     jpeg_decompress_struct cinfo;
     ErrorManager errors;
@@ -58,7 +121,8 @@ bool readHeader(std::FILE *file, Header *header)
         return false;
     }
     jpeg_create_decompress(&cinfo);
-    jpeg_stdio_src(&cinfo, file);
+    DescriptorSource source(fd);
+    cinfo.src = &source.pub;
     jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&cinfo, TRUE);
 
@@ -83,7 +147,7 @@ bool readHeader(std::FILE *file, Header *header)
             break;
         }
     }
-    header->scanStart = std::ftell(file) - long(cinfo.src->bytes_in_buffer);
+    header->scanStart = long(source.offset) - long(cinfo.src->bytes_in_buffer);
     jpeg_destroy_decompress(&cinfo);
     return true;
 }
@@ -92,45 +156,52 @@ bool readHeader(std::FILE *file, Header *header)
 class ByteReader
 {
 public:
-    ByteReader(QFile &file, qint64 from) : m_file(file) { m_file.seek(from); }
+    ByteReader(int fd, std::int64_t from) : m_fd(fd), m_offset(from) {}
 
     bool next(unsigned char *byte)
     {
-        if (m_pos == m_buffer.size()) {
-            m_buffer = m_file.read(64 * 1024);
-            m_pos = 0;
-            if (m_buffer.isEmpty())
+        if (m_pos == m_length) {
+            ssize_t got;
+            do {
+                got = ::pread(m_fd, m_buffer, sizeof m_buffer, off_t(m_offset));
+            } while (got < 0 && errno == EINTR);
+            if (got <= 0)
                 return false;
+            m_offset += got;
+            m_length = std::size_t(got);
+            m_pos = 0;
         }
-        *byte = static_cast<unsigned char>(m_buffer[m_pos++]);
+        *byte = m_buffer[m_pos++];
         ++m_consumed;
         return true;
     }
 
-    bool skip(qint64 count)
+    bool skip(std::int64_t count)
     {
         unsigned char ignored;
-        for (qint64 i = 0; i < count; ++i) {
+        for (std::int64_t i = 0; i < count; ++i) {
             if (!next(&ignored))
                 return false;
         }
         return true;
     }
 
-    qint64 consumed() const { return m_consumed; }
+    std::int64_t consumed() const { return m_consumed; }
 
 private:
-    QFile &m_file;
-    QByteArray m_buffer;
-    qsizetype m_pos = 0;
-    qint64 m_consumed = 0;
+    int m_fd;
+    std::int64_t m_offset;
+    unsigned char m_buffer[64 * 1024];
+    std::size_t m_pos = 0;
+    std::size_t m_length = 0;
+    std::int64_t m_consumed = 0;
 };
 
 // Walks the scans marker by marker from `scanStart` (entropy-coded data escapes 0xFF, so a
 // marker there is real) and returns the offset just past the end-of-image marker.
-std::optional<qint64> walkToEndOfImage(QFile &file, qint64 scanStart)
+std::optional<std::int64_t> walkToEndOfImage(int fd, std::int64_t scanStart)
 {
-    ByteReader reader(file, scanStart);
+    ByteReader reader(fd, scanStart);
     unsigned char byte = 0;
     while (reader.next(&byte)) {
         if (byte != 0xFF)
@@ -158,19 +229,24 @@ std::optional<qint64> walkToEndOfImage(QFile &file, qint64 scanStart)
 // perhaps followed by a few padding bytes, which are kept so the stream equals the file. A
 // long trailer (a camera's appended preview or video) is searched for the real end instead,
 // and left out.
-std::optional<std::uint64_t> imageLength(QFile &file, qint64 scanStart)
+std::optional<std::uint64_t> imageLength(int fd, std::int64_t size, std::int64_t scanStart)
 {
-    constexpr qint64 kTailWindow = 64 * 1024;
-    const qint64 size = file.size();
-    const qint64 tailStart = std::max(scanStart, size - kTailWindow);
-    if (!file.seek(tailStart))
-        return std::nullopt;
-    const QByteArray tail = file.read(size - tailStart);
-    if (tail.size() != size - tailStart)
-        return std::nullopt;
-    if (tail.lastIndexOf("\xFF\xD9") >= 0)
+    constexpr std::int64_t kTailWindow = 64 * 1024;
+    const std::int64_t tailStart = std::max<std::int64_t>(scanStart, size - kTailWindow);
+    std::vector<char> tail(std::size_t(size - tailStart));
+    std::size_t have = 0;
+    while (have < tail.size()) {
+        const ssize_t got =
+            ::pread(fd, tail.data() + have, tail.size() - have, off_t(tailStart) + off_t(have));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return std::nullopt;
+        have += std::size_t(got);
+    }
+    if (std::string_view(tail.data(), tail.size()).rfind("\xFF\xD9") != std::string_view::npos)
         return std::uint64_t(size);
-    if (const auto end = walkToEndOfImage(file, scanStart))
+    if (const auto end = walkToEndOfImage(fd, scanStart))
         return std::uint64_t(*end);
     return std::nullopt;
 }
@@ -209,24 +285,24 @@ bool fail(QString *reason, const QString &text)
 
 std::optional<JpegFacts> readJpegFacts(const QString &path, QString *reason)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         fail(reason, QStringLiteral("Unable to open the image file"));
         return std::nullopt;
     }
-    if (file.size() == 0) {
+    const auto closeLater = qScopeGuard([fd] { ::close(fd); });
+    struct stat status
+    {};
+    if (::fstat(fd, &status) != 0) {
+        fail(reason, QStringLiteral("Unable to open the image file"));
+        return std::nullopt;
+    }
+    if (status.st_size == 0) {
         fail(reason, QStringLiteral("The image file is empty"));
         return std::nullopt;
     }
-    std::FILE *stream = std::fopen(QFile::encodeName(path).constData(), "rb");
-    if (!stream) {
-        fail(reason, QStringLiteral("Unable to open the image file"));
-        return std::nullopt;
-    }
     Header header{};
-    const bool ok = readHeader(stream, &header);
-    std::fclose(stream);
-    if (!ok) {
+    if (!readHeader(fd, &header)) {
         fail(reason, QStringLiteral("Unable to read the image header (%1)")
                          .arg(QString::fromLocal8Bit(header.message)));
         return std::nullopt;
@@ -240,7 +316,7 @@ std::optional<JpegFacts> readJpegFacts(const QString &path, QString *reason)
         fail(reason, QStringLiteral("Unsupported JPEG colour layout"));
         return std::nullopt;
     }
-    const auto length = imageLength(file, header.scanStart);
+    const auto length = imageLength(fd, status.st_size, header.scanStart);
     if (!length) {
         fail(reason, QStringLiteral("The JPEG data is truncated (no end-of-image marker)"));
         return std::nullopt;
@@ -257,7 +333,8 @@ std::optional<JpegFacts> readJpegFacts(const QString &path, QString *reason)
     facts.arithmetic = header.arithmetic;
     facts.resolution = resolutionOf(header);
     facts.orientation = header.exif.orientation;
-    facts.fileSize = file.size();
+    facts.fileSize = status.st_size;
+    facts.modified = modificationTime(status);
     facts.dataLength = *length;
     return facts;
 }

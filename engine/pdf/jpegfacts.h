@@ -20,6 +20,7 @@ struct JpegFacts
     Resolution resolution;
     int orientation = 1;
     std::int64_t fileSize = 0;
+    std::int64_t modified = -1;   // modificationTime() of the file read
     std::uint64_t dataLength = 0; // bytes to embed, from the start of the file
 };
 

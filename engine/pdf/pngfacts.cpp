@@ -1,6 +1,7 @@
 #include "pngfacts.h"
 
 #include "decodinglimits.h"
+#include "filestamp.h"
 #include "resolution.h"
 
 #include <QFile>
@@ -67,6 +68,8 @@ std::optional<PngFacts> readPngFacts(const QString &path, QString *reason)
         return refuse(reason, QStringLiteral("Unable to open the image file"));
     PngFacts facts;
     facts.fileSize = file.size();
+    if (struct stat status{}; ::fstat(file.handle(), &status) == 0)
+        facts.modified = modificationTime(status);
     if (facts.fileSize == 0)
         return refuse(reason, QStringLiteral("The image file is empty"));
     if (file.read(8) != QByteArray("\x89PNG\r\n\x1a\n", 8))

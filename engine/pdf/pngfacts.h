@@ -19,6 +19,7 @@ struct PngFacts
     QByteArray palette;           // PLTE: RGB triples
     Resolution resolution;
     std::int64_t fileSize = 0;
+    std::int64_t modified = -1;  // modificationTime() of the file read
     std::vector<ByteRange> idat; // the compressed data, chunk by chunk
 
     // The zlib stream can go into the PDF unchanged: PNG row filters are PDF's predictor 15, and

@@ -3,6 +3,7 @@
 #include "support/fixtures.h"
 #include "support/imagefixtures.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QTest>
 #include <QThread>
@@ -222,13 +223,17 @@ private slots:
     void aVanishedSourceFailsTheWriteAndKeepsTheOldFile_data()
     {
         QTest::addColumn<bool>("deleted");
-        QTest::newRow("deleted") << true;
-        QTest::newRow("changed size") << false;
+        QTest::addColumn<bool>("sameSize");
+        QTest::newRow("deleted") << true << false;
+        QTest::newRow("changed size") << false << false;
+        QTest::newRow("rewritten, same size") << false << true;
     }
     void aVanishedSourceFailsTheWriteAndKeepsTheOldFile()
     {
         QFETCH(bool, deleted);
-        const QString folder = freshFolder(QStringLiteral("vanish-%1").arg(deleted));
+        QFETCH(bool, sameSize);
+        const QString folder =
+            freshFolder(QStringLiteral("vanish-%1-%2").arg(deleted).arg(sameSize));
         const QString source = folder + QStringLiteral("/source.jpg");
         QVERIFY(QFile::copy(m_jpeg, source));
         const QString target = folder + QStringLiteral("/out.pdf");
@@ -239,6 +244,14 @@ private slots:
         QVERIFY(helpers::appendPage(document, source));
         if (deleted) {
             QVERIFY(QFile::remove(source));
+        } else if (sameSize) {
+            QFile rewrite(source);
+            QVERIFY(rewrite.open(QIODevice::ReadWrite));
+            QVERIFY(rewrite.seek(rewrite.size() / 2));
+            rewrite.write("same");
+            // Whatever the file system's clock resolution, the time differs from the one read.
+            QVERIFY(rewrite.setFileTime(QDateTime::currentDateTime().addSecs(5),
+                                        QFileDevice::FileModificationTime));
         } else {
             QFile grow(source);
             QVERIFY(grow.open(QIODevice::Append));
