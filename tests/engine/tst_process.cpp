@@ -2,6 +2,7 @@
 #include "model/outputplan.h"
 #include "model/settings.h"
 #include "model/utilities.h"
+#include "platform/preferences.h"
 #include "platform/workspace.h"
 #include "support/fixtures.h"
 
@@ -460,6 +461,14 @@ private slots:
         QCOMPARE(m_settings->pdfSettings()->pdfPermissionPassword(), QStringLiteral("open"));
         QVERIFY(!m_settings->pdfSettings()->title().isNull());
         QCOMPARE(m_observer.labels.size(), 2);
+        // What the window shows is what the next save stores.
+        m_settings->synchronize();
+        const QVariantMap stored = Preferences().value(QStringLiteral("SETTINGS")).toMap();
+        QCOMPARE(stored.value(QStringLiteral("pdfSettings"))
+                     .toMap()
+                     .value(QStringLiteral("pdfPermissionPassword"))
+                     .toString(),
+                 QStringLiteral("open"));
     }
 };
 
