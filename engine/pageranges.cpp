@@ -3,8 +3,8 @@
 
 #include "engine/pdf/document.h"
 #include "model/fileitem.h"
-#include "platform/numbertext.h"
 #include "model/settings.h"
+#include "platform/numbertext.h"
 #include "platform/systemlog.h"
 
 #include <QFileInfo>

@@ -175,7 +175,8 @@ void Process::sendTimeTakenLabel()
                              .arg(m_totalFileProcessed.load())
                              .arg(m_outputFiles.size());
     if (m_observer)
-        onMainThread(MainThreadCall::Wait, [this, text] { m_observer->updateTimeTakenLabel(text); });
+        onMainThread(MainThreadCall::Wait,
+                     [this, text] { m_observer->updateTimeTakenLabel(text); });
 }
 
 void Process::start()
@@ -209,17 +210,20 @@ void Process::start()
     else if (m_isCombining && m_totalFileCreated == m_outputFiles.size())
         closing = QStringLiteral("All files created successfully.");
     else if (m_isCombining)
-        closing = QStringLiteral("Total %1 files created successfully.").arg(m_totalFileCreated.load());
+        closing =
+            QStringLiteral("Total %1 files created successfully.").arg(m_totalFileCreated.load());
     else
         closing = QStringLiteral("Process cancelled!");
     setText(m_message, closing, &Process::messageChanged);
-    setText(m_timeTaken, timeTakenString(m_log.startTime, m_log.endTime), &Process::timeTakenChanged);
+    setText(m_timeTaken, timeTakenString(m_log.startTime, m_log.endTime),
+            &Process::timeTakenChanged);
     setText(m_outputFileInProcess, QStringLiteral(""), &Process::outputFileInProcessChanged);
     setIsCombining(false);
     sendTimeTakenLabel();
 
     if (m_settings && m_settings->isOpenFolderAfterConversion() && m_totalFileCreated > 0) {
-        const QString folder = isFirstGeneration() ? m_settings->outputFolderPath() : m_outputFolder;
+        const QString folder =
+            isFirstGeneration() ? m_settings->outputFolderPath() : m_outputFolder;
         if (m_workspace && !folder.isEmpty())
             m_workspace->openUrl(QUrl::fromLocalFile(folder));
     }
@@ -333,18 +337,18 @@ bool Process::writeDocument(pdf::Document &document, const QString &path)
     if (m_settings && m_settings->isApplyDocumentSetings()) {
         PDFSettings &pdfSettings = *m_settings->pdfSettings();
         pdfSettings.fillAbsentTexts();
-        options.info = pdf::DocumentInfo{pdfSettings.title(), pdfSettings.subject(),
-                                         pdfSettings.author(), pdfSettings.keywords(),
-                                         Utilities::getAppTitle()};
+        options.info =
+            pdf::DocumentInfo{pdfSettings.title(), pdfSettings.subject(), pdfSettings.author(),
+                              pdfSettings.keywords(), Utilities::getAppTitle()};
         if (!pdfSettings.pdfOpenPassword().isEmpty() ||
             !pdfSettings.pdfPermissionPassword().isEmpty()) {
             // Without an owner password anyone could lift the restrictions.
             if (pdfSettings.pdfPermissionPassword().isEmpty())
                 pdfSettings.setPdfPermissionPassword(pdfSettings.pdfOpenPassword());
-            options.security = pdf::Security{pdfSettings.pdfOpenPassword(),
-                                             pdfSettings.pdfPermissionPassword(),
-                                             pdfSettings.canPrint(), pdfSettings.canCopy(),
-                                             pdfSettings.encryptionStrength() == 0 ? 40 : 128};
+            options.security =
+                pdf::Security{pdfSettings.pdfOpenPassword(), pdfSettings.pdfPermissionPassword(),
+                              pdfSettings.canPrint(), pdfSettings.canCopy(),
+                              pdfSettings.encryptionStrength() == 0 ? 40 : 128};
         }
         writeBackSettings();
     }
@@ -363,7 +367,8 @@ void Process::writeBackSettings()
     onMainThread(MainThreadCall::Wait, [live = m_liveSettings] {
         PDFSettings &pdfSettings = *live->pdfSettings();
         pdfSettings.fillAbsentTexts();
-        if (!pdfSettings.pdfOpenPassword().isEmpty() && pdfSettings.pdfPermissionPassword().isEmpty())
+        if (!pdfSettings.pdfOpenPassword().isEmpty() &&
+            pdfSettings.pdfPermissionPassword().isEmpty())
             pdfSettings.setPdfPermissionPassword(pdfSettings.pdfOpenPassword());
     });
 }

@@ -40,11 +40,13 @@ class Process : public QObject
     Q_OBJECT
     Q_PROPERTY(bool isCombining READ isCombining WRITE setIsCombining NOTIFY isCombiningChanged)
     Q_PROPERTY(bool isCompleted READ isCompleted NOTIFY isCompletedChanged)
-    Q_PROPERTY(int totalFileSelected READ totalFileSelected WRITE setTotalFileSelected NOTIFY totalFileSelectedChanged)
+    Q_PROPERTY(int totalFileSelected READ totalFileSelected WRITE setTotalFileSelected NOTIFY
+                   totalFileSelectedChanged)
     Q_PROPERTY(int totalFileProcessed READ totalFileProcessed NOTIFY totalFileProcessedChanged)
     Q_PROPERTY(int totalFileCreated READ totalFileCreated NOTIFY totalFileCreatedChanged)
     Q_PROPERTY(QString fileInProcess READ fileInProcess NOTIFY fileInProcessChanged)
-    Q_PROPERTY(QString outputFileInProcess READ outputFileInProcess NOTIFY outputFileInProcessChanged)
+    Q_PROPERTY(
+        QString outputFileInProcess READ outputFileInProcess NOTIFY outputFileInProcessChanged)
     Q_PROPERTY(QString timeTaken READ timeTaken NOTIFY timeTakenChanged)
     Q_PROPERTY(QString message READ message NOTIFY messageChanged)
 
@@ -111,8 +113,7 @@ signals:
 private:
     struct Run;
     void convertOutputFile(const OutputFile &output, bool *failed);
-    void addItemPages(pdf::Document &document, const FileItem &item, LogFiles &entry,
-                      bool *failed);
+    void addItemPages(pdf::Document &document, const FileItem &item, LogFiles &entry, bool *failed);
     bool writeDocument(pdf::Document &document, const QString &path);
     void writeBackSettings();
     void sendTimeTakenLabel();

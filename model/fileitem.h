@@ -36,7 +36,10 @@ public:
     void setIsEncrypted(bool encrypted) { m_isEncrypted = encrypted; }
     // The rule is shared, not copied: a caller that keeps it sees later changes.
     std::shared_ptr<SelectionRange> selection() const { return m_selection; }
-    void setSelection(std::shared_ptr<SelectionRange> selection) { m_selection = std::move(selection); }
+    void setSelection(std::shared_ptr<SelectionRange> selection)
+    {
+        m_selection = std::move(selection);
+    }
 
     QString name() const;
     QString type() const;

@@ -36,8 +36,7 @@ QString uniqueAmong(const QString &path, const QSet<QString> &taken)
     const QFileInfo info(path);
     const QString stem = path.left(path.size() - info.suffix().size() - 1);
     for (int n = 2;; ++n) {
-        const QString candidate =
-            QStringLiteral("%1 (%2).%3").arg(stem).arg(n).arg(info.suffix());
+        const QString candidate = QStringLiteral("%1 (%2).%3").arg(stem).arg(n).arg(info.suffix());
         if (!taken.contains(candidate))
             return candidate;
     }
@@ -79,9 +78,8 @@ QList<OutputFile> planOutputFiles(const QList<FileItemPtr> &files, const Setting
         QSet<QString> taken;
         for (const FileItemPtr &item : selected) {
             const QString source = item->filePath().toLocalFile();
-            const QString candidate = outputFolder.isEmpty()
-                                          ? source
-                                          : join(outputFolder, QFileInfo(source).fileName());
+            const QString candidate =
+                outputFolder.isEmpty() ? source : join(outputFolder, QFileInfo(source).fileName());
             const QString path = uniqueAmong(withPdfExtension(candidate), taken);
             taken.insert(path);
             plan.append({path, {item}});
@@ -99,10 +97,10 @@ QList<OutputFile> planOutputFiles(const QList<FileItemPtr> &files, const Setting
         const qsizetype groups = (count + n - 1) / n;
         for (qsizetype i = 1; i <= groups; ++i) {
             const qsizetype first = (i - 1) * n;
-            plan.append({join(outputFolder, QStringLiteral("%1%2.pdf")
-                                                .arg(settings.groupMultiPagePDFName())
-                                                .arg(i)),
-                         selected.mid(first, std::min(n, count - first))});
+            plan.append(
+                {join(outputFolder,
+                      QStringLiteral("%1%2.pdf").arg(settings.groupMultiPagePDFName()).arg(i)),
+                 selected.mid(first, std::min(n, count - first))});
         }
         break;
     }

@@ -9,7 +9,11 @@ namespace folioset {
 
 class Settings;
 
-enum class CombineMode { SingleImageToSinglePdf = 0, MultipleImagesToSinglePdf = 1, GroupsToPdfs = 2 };
+enum class CombineMode {
+    SingleImageToSinglePdf = 0,
+    MultipleImagesToSinglePdf = 1,
+    GroupsToPdfs = 2
+};
 
 // The name the application shows for a stored mode value; empty for an unknown value.
 QString combineModeName(int combineOptionIndex);

@@ -31,8 +31,7 @@ bool toBool(const QVariant &value)
         return false;
     if (value.typeId() == QMetaType::QString) {
         const QString text = value.toString().trimmed().toLower();
-        return text == QLatin1String("true") || text == QLatin1String("yes") ||
-               text.toInt() != 0;
+        return text == QLatin1String("true") || text == QLatin1String("yes") || text.toInt() != 0;
     }
     return value.toBool();
 }
@@ -56,8 +55,7 @@ QString emptyIfAbsent(const QString &text)
 
 PDFSettings::PDFSettings()
     : m_pdfCreator(Utilities::getAppTitle(QStringLiteral(""))), m_pdfProducer(m_pdfCreator)
-{
-}
+{}
 
 void PDFSettings::fillAbsentTexts()
 {
@@ -103,7 +101,8 @@ void PDFSettings::setData(const QVariant &data)
         m_author = stored::toText(map.value(QStringLiteral("author")));
         m_keywords = stored::toText(map.value(QStringLiteral("keywords")));
         m_pdfOpenPassword = stored::toText(map.value(QStringLiteral("pdfOpenPassword")));
-        m_pdfPermissionPassword = stored::toText(map.value(QStringLiteral("pdfPermissionPassword")));
+        m_pdfPermissionPassword =
+            stored::toText(map.value(QStringLiteral("pdfPermissionPassword")));
     } catch (const std::exception &e) {
         logError(QStringLiteral("PDFSettings=>setData:"), QString::fromUtf8(e.what()));
     }

@@ -147,9 +147,11 @@ void Settings::setData(const QVariant &data)
             stored::toBool(map.value(QStringLiteral("isOpenFolderAfterConversion"))));
         setSingleMultiPagePDFName(
             stored::toText(map.value(QStringLiteral("singleMultiPagePDFName"))));
-        setGroupMultiPagePDFName(stored::toText(map.value(QStringLiteral("groupMultiPagePDFName"))));
+        setGroupMultiPagePDFName(
+            stored::toText(map.value(QStringLiteral("groupMultiPagePDFName"))));
         setOutputFolderPath(stored::toText(map.value(QStringLiteral("outputFolderPath"))));
-        setIsClearProcessedFiles(stored::toBool(map.value(QStringLiteral("isClearProcessedFiles"))));
+        setIsClearProcessedFiles(
+            stored::toBool(map.value(QStringLiteral("isClearProcessedFiles"))));
         m_pdfSettings->setData(map.value(QStringLiteral("pdfSettings")));
 
         // The folder survives only when the user asked to keep it, and the keep flag is never

@@ -15,15 +15,25 @@ namespace folioset {
 class Settings : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(int combineOptionIndex READ combineOptionIndex WRITE setCombineOptionIndex NOTIFY combineOptionIndexChanged)
-    Q_PROPERTY(int groupMultiPagePDFCount READ groupMultiPagePDFCount WRITE setGroupMultiPagePDFCount NOTIFY groupMultiPagePDFCountChanged)
-    Q_PROPERTY(bool isApplyDocumentSetings READ isApplyDocumentSetings WRITE setIsApplyDocumentSetings NOTIFY isApplyDocumentSetingsChanged)
-    Q_PROPERTY(bool isSetCurrentAsDefaultOutputFolderPath READ isSetCurrentAsDefaultOutputFolderPath WRITE setIsSetCurrentAsDefaultOutputFolderPath NOTIFY isSetCurrentAsDefaultOutputFolderPathChanged)
-    Q_PROPERTY(bool isOpenFolderAfterConversion READ isOpenFolderAfterConversion WRITE setIsOpenFolderAfterConversion NOTIFY isOpenFolderAfterConversionChanged)
-    Q_PROPERTY(QString singleMultiPagePDFName READ singleMultiPagePDFName WRITE setSingleMultiPagePDFName NOTIFY singleMultiPagePDFNameChanged)
-    Q_PROPERTY(QString groupMultiPagePDFName READ groupMultiPagePDFName WRITE setGroupMultiPagePDFName NOTIFY groupMultiPagePDFNameChanged)
-    Q_PROPERTY(QString outputFolderPath READ outputFolderPath WRITE setOutputFolderPath NOTIFY outputFolderPathChanged)
-    Q_PROPERTY(bool isClearProcessedFiles READ isClearProcessedFiles WRITE setIsClearProcessedFiles NOTIFY isClearProcessedFilesChanged)
+    Q_PROPERTY(int combineOptionIndex READ combineOptionIndex WRITE setCombineOptionIndex NOTIFY
+                   combineOptionIndexChanged)
+    Q_PROPERTY(int groupMultiPagePDFCount READ groupMultiPagePDFCount WRITE
+                   setGroupMultiPagePDFCount NOTIFY groupMultiPagePDFCountChanged)
+    Q_PROPERTY(bool isApplyDocumentSetings READ isApplyDocumentSetings WRITE
+                   setIsApplyDocumentSetings NOTIFY isApplyDocumentSetingsChanged)
+    Q_PROPERTY(bool isSetCurrentAsDefaultOutputFolderPath READ isSetCurrentAsDefaultOutputFolderPath
+                   WRITE setIsSetCurrentAsDefaultOutputFolderPath NOTIFY
+                       isSetCurrentAsDefaultOutputFolderPathChanged)
+    Q_PROPERTY(bool isOpenFolderAfterConversion READ isOpenFolderAfterConversion WRITE
+                   setIsOpenFolderAfterConversion NOTIFY isOpenFolderAfterConversionChanged)
+    Q_PROPERTY(QString singleMultiPagePDFName READ singleMultiPagePDFName WRITE
+                   setSingleMultiPagePDFName NOTIFY singleMultiPagePDFNameChanged)
+    Q_PROPERTY(QString groupMultiPagePDFName READ groupMultiPagePDFName WRITE
+                   setGroupMultiPagePDFName NOTIFY groupMultiPagePDFNameChanged)
+    Q_PROPERTY(QString outputFolderPath READ outputFolderPath WRITE setOutputFolderPath NOTIFY
+                   outputFolderPathChanged)
+    Q_PROPERTY(bool isClearProcessedFiles READ isClearProcessedFiles WRITE setIsClearProcessedFiles
+                   NOTIFY isClearProcessedFilesChanged)
 
 public:
     enum class Source { Stored, Defaults };
@@ -42,7 +52,10 @@ public:
     void setGroupMultiPagePDFCount(int value);
     bool isApplyDocumentSetings() const { return m_isApplyDocumentSetings; }
     void setIsApplyDocumentSetings(bool value);
-    bool isSetCurrentAsDefaultOutputFolderPath() const { return m_isSetCurrentAsDefaultOutputFolderPath; }
+    bool isSetCurrentAsDefaultOutputFolderPath() const
+    {
+        return m_isSetCurrentAsDefaultOutputFolderPath;
+    }
     void setIsSetCurrentAsDefaultOutputFolderPath(bool value);
     bool isOpenFolderAfterConversion() const { return m_isOpenFolderAfterConversion; }
     void setIsOpenFolderAfterConversion(bool value);

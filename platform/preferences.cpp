@@ -43,8 +43,7 @@ void writeValue(QSettings &store, const QString &key, const QVariant &value)
 Preferences::Preferences()
     : m_path(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
              QStringLiteral("/Quillmark/") + editionName() + QStringLiteral(".conf"))
-{
-}
+{}
 
 bool Preferences::contains(const QString &key) const
 {

@@ -41,7 +41,8 @@ private slots:
         QTest::newRow("downwards past count") << 10 << 1 << "12-8" << 1 << L{10, 9, 8};
         QTest::newRow("first occurrence wins") << 10 << 1 << "7-4,5-6" << 1 << L{7, 6, 5, 4};
         QTest::newRow("malformed parts") << 10 << 1 << "0-3,5,3-x,,-2-4" << 1 << L{};
-        QTest::newRow("blanks and trailing text") << 10 << 1 << " 2 - 3,9x-10" << 1 << L{2, 3, 9, 10};
+        QTest::newRow("blanks and trailing text")
+            << 10 << 1 << " 2 - 3,9x-10" << 1 << L{2, 3, 9, 10};
         QTest::newRow("empty text") << 10 << 1 << "" << 1 << L{};
         QTest::newRow("steps") << 10 << 2 << "" << 3 << L{3, 6, 9};
         QTest::newRow("step beyond count") << 2 << 2 << "" << 3 << L{};

@@ -95,14 +95,16 @@ private slots:
         QVERIFY(Utilities::createApplicationUsersFolder(QString()));
         QVERIFY(Utilities::createApplicationUsersFolder(QStringLiteral("Logs")));
         for (int i = 1; i <= 5; ++i)
-            QVERIFY(fixtures::writeJpeg(in(QStringLiteral("photo%1.jpg").arg(i)), QSize(64, 48), i));
+            QVERIFY(
+                fixtures::writeJpeg(in(QStringLiteral("photo%1.jpg").arg(i)), QSize(64, 48), i));
         QVERIFY(fixtures::writePng(in(QStringLiteral("art.png")),
                                    fixtures::patternImage(QSize(30, 20), 3, QImage::Format_RGB32)));
         QList<QImage> pages;
         for (int i = 0; i < 3; ++i)
             pages << fixtures::patternImage(QSize(40 + 10 * i, 30), i);
         QVERIFY(fixtures::writeTiff(in(QStringLiteral("scan.tiff")), pages));
-        QVERIFY(fixtures::writeBytes(in(QStringLiteral("broken.png")), "\x89PNG\r\n\x1a\nnot really"));
+        QVERIFY(
+            fixtures::writeBytes(in(QStringLiteral("broken.png")), "\x89PNG\r\n\x1a\nnot really"));
         QVERIFY(fixtures::writeBytes(in(QStringLiteral("broken.tif")), "II*\0garbage"));
     }
 
@@ -240,7 +242,8 @@ private slots:
         pdf->setTitle(QStringLiteral("Secret title"));
         pdf->setPdfOpenPassword(QStringLiteral("pw"));
         pdf->setBookmarkType(1);
-        auto run = makeRun({item(QStringLiteral("photo1.jpg")), item(QStringLiteral("photo2.jpg"))});
+        auto run =
+            makeRun({item(QStringLiteral("photo1.jpg")), item(QStringLiteral("photo2.jpg"))});
         run->start();
         auto written = openPdf(out(QStringLiteral("plain.pdf")));
         QVERIFY(!written->isEncrypted());
@@ -278,9 +281,12 @@ private slots:
         QTest::addColumn<bool>("canPrint");
         QTest::addColumn<bool>("canCopy");
         QTest::addColumn<int>("revision");
-        QTest::newRow("permission only, 40 bit") << "" << "perm" << 0 << false << true << 2;
-        QTest::newRow("open only, 128 bit") << "open" << "" << 1 << true << false << 3;
-        QTest::newRow("both, strength 5 is 128") << "open" << "perm" << 5 << false << false << 3;
+        QTest::newRow("permission only, 40 bit") << ""
+                                                 << "perm" << 0 << false << true << 2;
+        QTest::newRow("open only, 128 bit") << "open"
+                                            << "" << 1 << true << false << 3;
+        QTest::newRow("both, strength 5 is 128") << "open"
+                                                 << "perm" << 5 << false << false << 3;
     }
     void passwordsAndKeyLength()
     {
@@ -331,10 +337,13 @@ private slots:
             items << item(QStringLiteral("photo%1.jpg").arg(i));
         auto run = makeRun(items);
         Process *raw = run.get();
-        connect(raw, &Process::fileInProcessChanged, raw, [raw] {
-            if (raw->fileInProcess() == QStringLiteral("photo3.jpg"))
-                raw->stop();
-        }, Qt::DirectConnection);
+        connect(
+            raw, &Process::fileInProcessChanged, raw,
+            [raw] {
+                if (raw->fileInProcess() == QStringLiteral("photo3.jpg"))
+                    raw->stop();
+            },
+            Qt::DirectConnection);
         run->start();
         QCOMPARE(run->message(), QStringLiteral("Process cancelled!"));
         QCOMPARE(run->totalFileProcessed(), 3);
@@ -346,10 +355,12 @@ private slots:
     void cancelEndsBeforeTheNextOutputFile()
     {
         m_settings->setCombineOptionIndex(0);
-        auto run = makeRun({item(QStringLiteral("photo1.jpg")), item(QStringLiteral("photo2.jpg"))});
+        auto run =
+            makeRun({item(QStringLiteral("photo1.jpg")), item(QStringLiteral("photo2.jpg"))});
         Process *raw = run.get();
-        connect(raw, &Process::totalFileCreatedChanged, raw, [raw] { raw->stop(); },
-                Qt::DirectConnection);
+        connect(
+            raw, &Process::totalFileCreatedChanged, raw, [raw] { raw->stop(); },
+            Qt::DirectConnection);
         run->start();
         QCOMPARE(run->log().files.size(), 1);
         QVERIFY(QFile::exists(out(QStringLiteral("photo1.pdf"))));
@@ -366,7 +377,8 @@ private slots:
         auto run = makeRun(items);
         run->start();
         QCOMPARE(m_observer.labels.size(), 2);
-        QCOMPARE(m_observer.labels.first(), QStringLiteral("Total Time Taken : In Process... 10/1"));
+        QCOMPARE(m_observer.labels.first(),
+                 QStringLiteral("Total Time Taken : In Process... 10/1"));
         QCOMPARE(m_observer.labels.last(),
                  QStringLiteral("Total Time Taken : %1 10/1").arg(run->timeTaken()));
         QVERIFY(run->timeTaken() != QStringLiteral("In Process..."));
@@ -424,7 +436,8 @@ private slots:
         auto run = makeRun({item(QStringLiteral("broken.png"))});
         run->start();
         QCOMPARE(fixtures::readBytes(target), QByteArray("precious"));
-        QCOMPARE(QDir(m_out->path()).entryList(QDir::Files), QStringList{QStringLiteral("broken.pdf")});
+        QCOMPARE(QDir(m_out->path()).entryList(QDir::Files),
+                 QStringList{QStringLiteral("broken.pdf")});
     }
 
     void destroyingARunningProcessStopsItWithoutHanging()

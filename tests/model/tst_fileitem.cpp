@@ -44,15 +44,30 @@ private slots:
         QTest::addColumn<qint64>("bytes");
         QTest::addColumn<QString>("text");
         const QList<std::pair<qint64, const char *>> rows = {
-            {0, "0 KB"},           {1, "0 KB"},           {499, "0 KB"},
-            {500, "1 KB"},         {1000, "1 KB"},        {1499, "1 KB"},
-            {1500, "2 KB"},        {4096, "4 KB"},        {999500, "1000 KB"},
-            {1000000, "1000 KB"},  {1000001, " 1 MB"},    {1048576, " 1 MB"},
-            {1500000, " 1.5 MB"},  {9950000, " 9.9 MB"},  {9960000, "10 MB"},
-            {12340000, "12.3 MB"}, {100000000, "100 MB"}, {999999999, "1000 MB"},
-            {1073741824, " 1.1 GB"}, {2147483647, " 2.1 GB"},
+            {0, "0 KB"},
+            {1, "0 KB"},
+            {499, "0 KB"},
+            {500, "1 KB"},
+            {1000, "1 KB"},
+            {1499, "1 KB"},
+            {1500, "2 KB"},
+            {4096, "4 KB"},
+            {999500, "1000 KB"},
+            {1000000, "1000 KB"},
+            {1000001, " 1 MB"},
+            {1048576, " 1 MB"},
+            {1500000, " 1.5 MB"},
+            {9950000, " 9.9 MB"},
+            {9960000, "10 MB"},
+            {12340000, "12.3 MB"},
+            {100000000, "100 MB"},
+            {999999999, "1000 MB"},
+            {1073741824, " 1.1 GB"},
+            {2147483647, " 2.1 GB"},
             // Beyond 32 bits the same rules go on instead of wrapping round.
-            {5000000000LL, " 5 GB"}, {3221225472LL, " 3.2 GB"}, {2000000000000LL, " 2 TB"},
+            {5000000000LL, " 5 GB"},
+            {3221225472LL, " 3.2 GB"},
+            {2000000000000LL, " 2 TB"},
         };
         for (const auto &[bytes, text] : rows)
             QTest::addRow("%lld", bytes) << bytes << QString::fromLatin1(text);
@@ -101,10 +116,7 @@ private slots:
         QCOMPARE(jpeg->filePath().toLocalFile(), path(QStringLiteral("IMG_1.JPG")));
     }
 
-    void tiffCountsItsPages()
-    {
-        QCOMPARE(item(QStringLiteral("three.tif"))->pages(), 3);
-    }
+    void tiffCountsItsPages() { QCOMPARE(item(QStringLiteral("three.tif"))->pages(), 3); }
 
     void encryptedPdfShowsTheLock()
     {

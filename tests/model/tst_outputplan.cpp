@@ -54,11 +54,21 @@ private slots:
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("output");
-        QTest::newRow("jpg") << "/in/scan.JPG" << "/out" << "/out/scan.pdf";
-        QTest::newRow("pdf any case") << "/in/notes.Pdf" << "/out" << "/out/notes.Pdf";
-        QTest::newRow("no extension") << "/in/README" << "/out/" << "/out/README.pdf";
-        QTest::newRow("two dots") << "/in/a.b.tiff" << "/out" << "/out/a.b.pdf";
-        QTest::newRow("beside source") << "/in/photo.png" << "" << "/in/photo.pdf";
+        QTest::newRow("jpg") << "/in/scan.JPG"
+                             << "/out"
+                             << "/out/scan.pdf";
+        QTest::newRow("pdf any case") << "/in/notes.Pdf"
+                                      << "/out"
+                                      << "/out/notes.Pdf";
+        QTest::newRow("no extension") << "/in/README"
+                                      << "/out/"
+                                      << "/out/README.pdf";
+        QTest::newRow("two dots") << "/in/a.b.tiff"
+                                  << "/out"
+                                  << "/out/a.b.pdf";
+        QTest::newRow("beside source") << "/in/photo.png"
+                                       << ""
+                                       << "/in/photo.pdf";
     }
     void singleModeNamesEachPdfAfterItsItem()
     {
@@ -75,16 +85,17 @@ private slots:
     void singleModeNeverPlansOnePathTwice()
     {
         m_settings.setCombineOptionIndex(0);
-        const QList<OutputFile> plan = planOutputFiles(
-            items({QStringLiteral("/a/scan.jpg"), QStringLiteral("/a/scan.png"),
-                   QStringLiteral("/b/scan.gif"), QStringLiteral("/a/other.bmp")}),
-            m_settings, QStringLiteral("/out"));
+        const QList<OutputFile> plan =
+            planOutputFiles(items({QStringLiteral("/a/scan.jpg"), QStringLiteral("/a/scan.png"),
+                                   QStringLiteral("/b/scan.gif"), QStringLiteral("/a/other.bmp")}),
+                            m_settings, QStringLiteral("/out"));
         QStringList paths;
         for (const OutputFile &file : plan)
             paths << file.filename;
-        QCOMPARE(paths, (QStringList{QStringLiteral("/out/scan.pdf"), QStringLiteral("/out/scan (2).pdf"),
-                                     QStringLiteral("/out/scan (3).pdf"),
-                                     QStringLiteral("/out/other.pdf")}));
+        QCOMPARE(
+            paths,
+            (QStringList{QStringLiteral("/out/scan.pdf"), QStringLiteral("/out/scan (2).pdf"),
+                         QStringLiteral("/out/scan (3).pdf"), QStringLiteral("/out/other.pdf")}));
     }
 
     void uncheckedItemsNeverEnter()
@@ -98,7 +109,8 @@ private slots:
         QCOMPARE(plan.size(), 1);
         QCOMPARE(plan.first().filename, QStringLiteral("/out/all.pdf"));
         QCOMPARE(names(plan.first().fileItems),
-                 (QStringList{QStringLiteral("2.png"), QStringLiteral("3.png"), QStringLiteral("5.png")}));
+                 (QStringList{QStringLiteral("2.png"), QStringLiteral("3.png"),
+                              QStringLiteral("5.png")}));
     }
 
     void emptySelection()

@@ -166,9 +166,9 @@ private slots:
 
     void missingEntriesReadAsZeroAndNo()
     {
-        store(QVariantMap{{QStringLiteral("combineOptionIndex"), 1},
-                          {QStringLiteral("pdfSettings"),
-                           QVariantMap{{QStringLiteral("canCopy"), true}}}});
+        store(QVariantMap{
+            {QStringLiteral("combineOptionIndex"), 1},
+            {QStringLiteral("pdfSettings"), QVariantMap{{QStringLiteral("canCopy"), true}}}});
         const Settings back;
         QCOMPARE(back.combineOptionIndex(), 1);
         QCOMPARE(back.groupMultiPagePDFCount(), 0);

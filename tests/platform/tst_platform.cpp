@@ -40,9 +40,12 @@ private slots:
     {
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QString>("text");
-        QTest::newRow("table") << "dd-MMM-yyyy h:mm a" << "07-Dec-2026 1:05 PM";
-        QTest::newRow("log") << "MM/dd/yyyy hh:mm:ss a" << "12/07/2026 01:05:09 PM";
-        QTest::newRow("log name") << "ddMMyyHHmmss" << "071226130509";
+        QTest::newRow("table") << "dd-MMM-yyyy h:mm a"
+                               << "07-Dec-2026 1:05 PM";
+        QTest::newRow("log") << "MM/dd/yyyy hh:mm:ss a"
+                             << "12/07/2026 01:05:09 PM";
+        QTest::newRow("log name") << "ddMMyyHHmmss"
+                                  << "071226130509";
     }
     void unicodeDatePatterns()
     {
@@ -64,9 +67,10 @@ private slots:
     {
         Preferences preferences;
         QVERIFY(preferences.fileName().contains(QStringLiteral("qttest")));
-        const QVariantMap inner{{QStringLiteral("b"), 2}, {QStringLiteral("text"), QStringLiteral("x, y")}};
-        preferences.setValue(QStringLiteral("TOP"),
-                             QVariantMap{{QStringLiteral("a"), 1}, {QStringLiteral("inner"), inner}});
+        const QVariantMap inner{{QStringLiteral("b"), 2},
+                                {QStringLiteral("text"), QStringLiteral("x, y")}};
+        preferences.setValue(QStringLiteral("TOP"), QVariantMap{{QStringLiteral("a"), 1},
+                                                                {QStringLiteral("inner"), inner}});
         QVERIFY(preferences.sync());
         const QVariantMap back = Preferences().value(QStringLiteral("TOP")).toMap();
         QCOMPARE(back.value(QStringLiteral("a")).toInt(), 1);
@@ -106,7 +110,8 @@ private slots:
         QVERIFY(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+$"))
                     .match(infoEntry(QStringLiteral("CFBundleVersion")))
                     .hasMatch());
-        QVERIFY(infoEntry(QStringLiteral("NSHumanReadableCopyright")).contains(QStringLiteral("Quillmark")));
+        QVERIFY(infoEntry(QStringLiteral("NSHumanReadableCopyright"))
+                    .contains(QStringLiteral("Quillmark")));
         QVERIFY(!infoEntry(QStringLiteral("CFBundleIconFile")).isEmpty());
         QCOMPARE(infoEntry(QStringLiteral("NoSuchKey")), QString());
     }
@@ -118,8 +123,9 @@ private slots:
         logError(QStringLiteral("Settings=>setData:"), QStringLiteral("bad value"));
         systemLog(QStringLiteral("Could not write document out..."));
         qInstallMessageHandler(previous);
-        QCOMPARE(capturedLines, (QStringList{QStringLiteral("Error in (Settings=>setData:) : bad value"),
-                                             QStringLiteral("Could not write document out...")}));
+        QCOMPARE(capturedLines,
+                 (QStringList{QStringLiteral("Error in (Settings=>setData:) : bad value"),
+                              QStringLiteral("Could not write document out...")}));
     }
 
     void recordingWorkspaceRecordsInsteadOfOpening()

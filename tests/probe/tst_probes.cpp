@@ -22,7 +22,8 @@ private slots:
         for (int i = 0; i < 3; ++i)
             pages << fixtures::patternImage(QSize(50, 40), i);
         QVERIFY(fixtures::writeTiff(m_dir.filePath(QStringLiteral("three.tiff")), pages));
-        QVERIFY(fixtures::writeBytes(m_dir.filePath(QStringLiteral("broken.pdf")), "%PDF-1.4 nothing"));
+        QVERIFY(
+            fixtures::writeBytes(m_dir.filePath(QStringLiteral("broken.pdf")), "%PDF-1.4 nothing"));
         QVERIFY(fixtures::writeBytes(m_dir.filePath(QStringLiteral("text.txt")), "hello"));
         QVERIFY(fixtures::writeBytes(m_dir.filePath(QStringLiteral("empty.png")), QByteArray()));
         QVERIFY(fixtures::writePdf(m_dir.filePath(QStringLiteral("plain.pdf")), 4));
@@ -80,14 +81,22 @@ private slots:
         QTest::addColumn<qint64>("ms");
         QTest::addColumn<QString>("clock");
         QTest::addColumn<QString>("words");
-        QTest::newRow("same") << 0LL << "00:00" << "";
-        QTest::newRow("under a second") << 999LL << "00:00" << "";
-        QTest::newRow("seven seconds") << 7000LL << "00:07" << "7 sec(s) ";
-        QTest::newRow("59:59") << 3599000LL << "59:59" << "59 min(s) 59 sec(s) ";
-        QTest::newRow("one hour") << 3600000LL << "01:00:00" << "1 hr(s) ";
-        QTest::newRow("1:02:03") << 3723000LL << "01:02:03" << "1 hr(s) 2 min(s) 3 sec(s) ";
-        QTest::newRow("two minutes") << 120000LL << "02:00" << "2 min(s) ";
-        QTest::newRow("over 99 hours") << 360000000LL << "100:00:00" << "100 hr(s) ";
+        QTest::newRow("same") << 0LL << "00:00"
+                              << "";
+        QTest::newRow("under a second") << 999LL << "00:00"
+                                        << "";
+        QTest::newRow("seven seconds") << 7000LL << "00:07"
+                                       << "7 sec(s) ";
+        QTest::newRow("59:59") << 3599000LL << "59:59"
+                               << "59 min(s) 59 sec(s) ";
+        QTest::newRow("one hour") << 3600000LL << "01:00:00"
+                                  << "1 hr(s) ";
+        QTest::newRow("1:02:03") << 3723000LL << "01:02:03"
+                                 << "1 hr(s) 2 min(s) 3 sec(s) ";
+        QTest::newRow("two minutes") << 120000LL << "02:00"
+                                     << "2 min(s) ";
+        QTest::newRow("over 99 hours") << 360000000LL << "100:00:00"
+                                       << "100 hr(s) ";
     }
     void elapsedTime()
     {

@@ -72,8 +72,12 @@ bool writeTiff(const QString &path, const QList<QImage> &pages, TiffCompression 
         // Qt's Mono has 1 for black when the colour table says so; we write "0 is black".
         TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, bilevel ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
         switch (compression) {
-        case TiffCompression::None: TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE); break;
-        case TiffCompression::Lzw: TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW); break;
+        case TiffCompression::None:
+            TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+            break;
+        case TiffCompression::Lzw:
+            TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+            break;
         case TiffCompression::Deflate:
             TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
             break;
@@ -122,10 +126,9 @@ bool writePdf(const QString &path, int pages, const QString &userPassword,
         }
         QPDFWriter writer(pdf, QFile::encodeName(path).constData());
         if (!userPassword.isEmpty() || !ownerPassword.isEmpty()) {
-            writer.setR4EncryptionParametersInsecure(userPassword.toUtf8().constData(),
-                                                     ownerPassword.toUtf8().constData(), true,
-                                                     true, true, true, true, true,
-                                                     qpdf_r3p_full, true, false);
+            writer.setR4EncryptionParametersInsecure(
+                userPassword.toUtf8().constData(), ownerPassword.toUtf8().constData(), true, true,
+                true, true, true, true, qpdf_r3p_full, true, false);
         }
         writer.write();
         return true;
