@@ -44,14 +44,12 @@ QString toText(const QVariant &value)
     return text.isNull() ? QStringLiteral("") : text;
 }
 
-} // namespace stored
-
-namespace {
 QString emptyIfAbsent(const QString &text)
 {
     return text.isNull() ? QStringLiteral("") : text;
 }
-} // namespace
+
+} // namespace stored
 
 PDFSettings::PDFSettings()
     : m_pdfCreator(Utilities::getAppTitle(QStringLiteral(""))), m_pdfProducer(m_pdfCreator)
@@ -61,7 +59,7 @@ void PDFSettings::fillAbsentTexts()
 {
     for (QString *text : {&m_title, &m_subject, &m_author, &m_keywords, &m_pdfOpenPassword,
                           &m_pdfPermissionPassword})
-        *text = emptyIfAbsent(*text);
+        *text = stored::emptyIfAbsent(*text);
 }
 
 QVariantMap PDFSettings::getData()

@@ -69,6 +69,7 @@ bool isMap(const QVariant &value);
 int toInt(const QVariant &value);
 bool toBool(const QVariant &value);
 QString toText(const QVariant &value); // null (absent) when the entry is missing
+QString emptyIfAbsent(const QString &text);
 } // namespace stored
 
 } // namespace folioset

@@ -24,10 +24,6 @@ void assign(Settings *owner, T &field, const T &value, Signal changed)
     emit(owner->*changed)();
 }
 
-QString emptyIfAbsent(const QString &text)
-{
-    return text.isNull() ? QStringLiteral("") : text;
-}
 } // namespace
 
 Settings::Settings(Source source, QObject *parent)
@@ -108,9 +104,9 @@ void Settings::setIsClearProcessedFiles(bool value)
 QVariantMap Settings::getData()
 {
     try {
-        setSingleMultiPagePDFName(emptyIfAbsent(m_singleMultiPagePDFName));
-        setGroupMultiPagePDFName(emptyIfAbsent(m_groupMultiPagePDFName));
-        setOutputFolderPath(emptyIfAbsent(m_outputFolderPath));
+        setSingleMultiPagePDFName(stored::emptyIfAbsent(m_singleMultiPagePDFName));
+        setGroupMultiPagePDFName(stored::emptyIfAbsent(m_groupMultiPagePDFName));
+        setOutputFolderPath(stored::emptyIfAbsent(m_outputFolderPath));
         return QVariantMap{
             {QStringLiteral("combineOptionIndex"), m_combineOptionIndex},
             {QStringLiteral("groupMultiPagePDFCount"), m_groupMultiPagePDFCount},
