@@ -1,6 +1,6 @@
 #include "interrupt.h"
 
-#include "engine/pdf/document.h"
+#include "platform/atomicfile.h"
 
 #include <QSocketNotifier>
 
@@ -28,7 +28,7 @@ void onInterrupt(int)
         errno = savedErrno;
         return;
     }
-    pdf::removePendingTemporaryFiles();
+    removePendingTemporaryFiles();
     ::_exit(130);
 }
 

@@ -1,11 +1,12 @@
 #include "log.h"
 
+#include "platform/atomicfile.h"
+
 #include "model/utilities.h"
 #include "platform/datetext.h"
 #include "platform/systemlog.h"
 
 #include <QDir>
-#include <QSaveFile>
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -109,17 +110,6 @@ QByteArray buildDocument(const Log &log)
     return QByteArray(reinterpret_cast<const char *>(text.get()), size);
 }
 
-// QSaveFile keeps a half-written log from ever replacing a complete one.
-bool writeAtomically(const QString &path, const QByteArray &bytes)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size())
-        return false;
-    return file.commit();
-}
-
 } // namespace
 
 bool Log::save()
@@ -147,8 +137,12 @@ bool Log::save()
         m_logFolder.isEmpty() ? QDir(appPath).filePath(QStringLiteral("Logs")) : m_logFolder;
     m_logFilePath =
         QDir(folder).filePath(formatDate(endTime, fileNameDatePattern) + QStringLiteral(".log"));
-    if (!writeAtomically(m_logFilePath, document))
+    // Written whole or not at all, and private: the log names the user's files.
+    QString reason;
+    if (!AtomicFile::writeWhole(m_logFilePath, document, &reason, AtomicFile::Access::Private)) {
         systemLog(writeFailure);
+        systemLog(QStringLiteral("%1: %2").arg(m_logFilePath, reason));
+    }
     return true;
 }
 

@@ -263,11 +263,15 @@ void Process::convertOutputFile(const OutputFile &output, bool *failed)
 
     entry.pages += document.pageCount();
     setText(m_outputFileInProcess, writingFile, &Process::outputFileInProcessChanged);
-    if (document.pageCount() > 0 && writeDocument(document, output.filename)) {
+    if (document.pageCount() == 0) {
+        entry.status = noPages;
+    } else if (writeDocument(document, output.filename)) {
         entry.status = completed;
         addTo(m_totalFileCreated, &Process::totalFileCreatedChanged);
     } else {
-        entry.status = document.pageCount() > 0 ? unableToSaveFile : noPages;
+        entry.status = unableToSaveFile;
+        // Pages that were converted but never reached the disk are a failure, not a count.
+        *failed = true;
     }
 }
 

@@ -163,13 +163,13 @@ void Settings::setData(const QVariant &data)
 
 void Settings::synchronize()
 {
-    Preferences preferences;
     try {
-        preferences.setValue(settingsKey, getData());
+        QString reason;
+        if (!Preferences().setValue(settingsKey, getData(), &reason))
+            logError(QStringLiteral("Settings=>synchronize"), reason);
     } catch (const std::exception &e) {
         logError(QStringLiteral("Settings=>synchronize"), QString::fromUtf8(e.what()));
     }
-    preferences.sync();
 }
 
 } // namespace folioset

@@ -1,41 +1,26 @@
 #include "preferences.h"
 
+#include "atomicfile.h"
 #include "edition.h"
+#include "inifile.h"
 
-#include <QSettings>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace folioset {
 
 namespace {
 
-QVariantMap readGroup(QSettings &store)
+// Read afresh each time: QSettings would cache the file and miss a replacement written within
+// the same millisecond, and another instance of the program may have written since.
+QVariantMap readAll(const QString &path)
 {
-    QVariantMap map;
-    const QStringList keys = store.childKeys();
-    for (const QString &key : keys)
-        map.insert(key, store.value(key));
-    const QStringList groups = store.childGroups();
-    for (const QString &group : groups) {
-        store.beginGroup(group);
-        map.insert(group, readGroup(store));
-        store.endGroup();
-    }
-    return map;
-}
-
-void writeValue(QSettings &store, const QString &key, const QVariant &value)
-{
-    store.remove(key);
-    if (value.typeId() != QMetaType::QVariantMap) {
-        store.setValue(key, value);
-        return;
-    }
-    store.beginGroup(key);
-    const QVariantMap map = value.toMap();
-    for (auto it = map.cbegin(); it != map.cend(); ++it)
-        writeValue(store, it.key(), it.value());
-    store.endGroup();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return parseIni(file.readAll());
 }
 
 } // namespace
@@ -47,37 +32,42 @@ Preferences::Preferences()
 
 bool Preferences::contains(const QString &key) const
 {
-    QSettings store(m_path, QSettings::IniFormat);
-    return store.contains(key) || store.childGroups().contains(key);
+    return readAll(m_path).contains(key);
 }
 
 QVariant Preferences::value(const QString &key) const
 {
-    QSettings store(m_path, QSettings::IniFormat);
-    if (store.childGroups().contains(key)) {
-        store.beginGroup(key);
-        return readGroup(store);
-    }
-    return store.value(key);
+    return readAll(m_path).value(key);
 }
 
-void Preferences::setValue(const QString &key, const QVariant &value)
+bool Preferences::setValue(const QString &key, const QVariant &value, QString *reason)
 {
-    QSettings store(m_path, QSettings::IniFormat);
-    writeValue(store, key, value);
+    QVariantMap root = readAll(m_path);
+    root.insert(key, value);
+    return store(root, reason);
 }
 
-void Preferences::remove(const QString &key)
+bool Preferences::remove(const QString &key, QString *reason)
 {
-    QSettings store(m_path, QSettings::IniFormat);
-    store.remove(key);
+    QVariantMap root = readAll(m_path);
+    if (!root.remove(key))
+        return true;
+    return store(root, reason);
 }
 
-bool Preferences::sync()
+bool Preferences::store(const QVariantMap &root, QString *reason)
 {
-    QSettings store(m_path, QSettings::IniFormat);
-    store.sync();
-    return store.status() == QSettings::NoError;
+    const QString folder = QFileInfo(m_path).absolutePath();
+    QString failure;
+    if (!QDir().mkpath(folder))
+        failure = QStringLiteral("Unable to create the folder %1").arg(folder);
+    else
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    m_lastWriteOk = failure.isEmpty() && AtomicFile::writeWhole(m_path, iniText(root), &failure,
+                                                                AtomicFile::Access::Private);
+    if (!m_lastWriteOk && reason)
+        *reason = failure;
+    return m_lastWriteOk;
 }
 
 } // namespace folioset

@@ -9,6 +9,9 @@ namespace folioset {
 // config home). A map value is kept as a group of readable keys, nested maps as nested groups,
 // so the file stays editable by hand; reading a group gives the map back. Scalars come back as
 // text: callers convert with QVariant's toInt()/toBool().
+//
+// Every change is written at once, whole or not at all, owner-only (the store holds the PDF
+// passwords): a full disk or an unwritable folder leaves the previous file as it was.
 class Preferences
 {
 public:
@@ -18,14 +21,18 @@ public:
 
     bool contains(const QString &key) const;
     QVariant value(const QString &key) const;
-    void setValue(const QString &key, const QVariant &value);
-    void remove(const QString &key);
+    // False, with the reason, when the store could not be written; it then holds what it held.
+    bool setValue(const QString &key, const QVariant &value, QString *reason = nullptr);
+    bool remove(const QString &key, QString *reason = nullptr);
 
-    // Writes pending changes to disk now; false when the store cannot be written.
-    bool sync();
+    // True when the last change made through this object reached the disk.
+    bool sync() const { return m_lastWriteOk; }
 
 private:
+    bool store(const QVariantMap &root, QString *reason);
+
     QString m_path;
+    bool m_lastWriteOk = true;
 };
 
 } // namespace folioset

@@ -65,9 +65,9 @@ public:
     // [page /XYZ 0 (media box height + 72) null]. Creates the outline root when there is none.
     void addOutlineEntry(const QString &title, int pageNumber);
 
-    // Writes the document to a temporary file in the target's folder and renames it over `path`
-    // only when everything was written: a failure, a full disk or `abort` turning true leaves no
-    // partial file and the previous file at `path` untouched. False, with a reason, on failure.
+    // Writes the document to `path` whole or not at all (see AtomicFile): a failure, a full
+    // disk or `abort` turning true leaves no partial file and the previous file at `path`
+    // untouched. False, with a reason, on failure.
     bool write(const QString &path, const WriteOptions &options,
                const std::atomic<bool> *abort = nullptr, QString *reason = nullptr);
 
@@ -75,9 +75,5 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
 };
-
-// Removes the temporary files of writes in progress. Async-signal-safe: meant for a process
-// that is about to end at once (a second Ctrl-C).
-void removePendingTemporaryFiles() noexcept;
 
 } // namespace folioset::pdf

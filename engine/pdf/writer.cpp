@@ -1,13 +1,14 @@
 #include "document.h"
 
 #include "documentdata.h"
-#include "pendingfile.h"
+#include "platform/atomicfile.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QTimeZone>
 
+#include <qpdf/Pipeline.hh>
 #include <qpdf/QPDFWriter.hh>
 #include <qpdf/QUtil.hh>
 
@@ -95,6 +96,22 @@ struct AbortScope
     WriteContext &context;
 };
 
+// Hands qpdf's output to the checked file; the first failure stops the write with its reason.
+class FilePipeline : public Pipeline
+{
+public:
+    explicit FilePipeline(AtomicFile &file) : Pipeline("output file", nullptr), m_file(file) {}
+    void write(unsigned char const *data, size_t length) override
+    {
+        if (!m_file.write(reinterpret_cast<const char *>(data), length))
+            throw std::runtime_error(m_file.failure().toStdString());
+    }
+    void finish() override {}
+
+private:
+    AtomicFile &m_file;
+};
+
 bool aborted(const std::atomic<bool> *abort)
 {
     return abort && abort->load();
@@ -113,9 +130,10 @@ bool Document::write(const QString &path, const WriteOptions &options,
     if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
         return fail(reason, QStringLiteral("The output folder does not exist"));
 
-    const auto output = PendingFile::create(path, reason);
+    const auto output = AtomicFile::open(path, reason);
     if (!output)
         return false;
+    FilePipeline pipeline(*output);
     const AbortScope scope(*d->context, abort);
     try {
         QPDF &pdf = *d->pdf;
@@ -123,7 +141,7 @@ bool Document::write(const QString &path, const WriteOptions &options,
         if (d->outlineRoot)
             installOutline(pdf, d->outline);
         QPDFWriter writer(pdf);
-        writer.setOutputFile(output->name(), output->stream(), false);
+        writer.setOutputPipeline(&pipeline);
         writer.setObjectStreamMode(qpdf_o_disable);
         writer.setStreamDataMode(qpdf_s_preserve);
         writer.setMinimumPDFVersion(d->sixteenBit ? "1.5" : "1.4");
@@ -135,6 +153,8 @@ bool Document::write(const QString &path, const WriteOptions &options,
             return fail(reason, cancelled);
         if (!d->context->failure.isEmpty())
             return fail(reason, d->context->failure);
+        if (output->failed())
+            return fail(reason, output->failure());
         return fail(reason, QString::fromStdString(e.what()));
     }
     if (aborted(abort))

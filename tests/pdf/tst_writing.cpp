@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <thread>
+#include <unistd.h>
 
 using folioset::pdf::Document;
 using folioset::pdf::DocumentInfo;
@@ -293,11 +294,11 @@ private slots:
         QVERIFY(!reason.isEmpty());
         QCOMPARE(helpers::entries(folder), QStringList());
 
-        // Turned on once the temporary file exists, that is in the middle of the write.
+        // Turned on once the unnamed file holds data, that is in the middle of the write.
         abort = false;
         std::atomic<bool> done{false};
         std::thread watcher([&] {
-            while (!done && helpers::entries(folder).isEmpty())
+            while (!done && fixtures::unnamedFileSize(::getpid(), folder) <= 0)
                 std::this_thread::yield();
             abort = true;
         });
@@ -307,29 +308,29 @@ private slots:
         QVERIFY(!written);
         QCOMPARE(reason, QStringLiteral("The write was cancelled"));
         QCOMPARE(helpers::entries(folder), QStringList());
+        QCOMPARE(fixtures::unnamedFileSize(::getpid(), folder), -1);
     }
 
-    void pendingTemporaryFilesCanBeRemovedAtOnce()
+    void aWriteInProgressHasNoNameInTheFolder()
     {
-        const QString folder = freshFolder(QStringLiteral("signal"));
+        const QString folder = freshFolder(QStringLiteral("unnamed"));
         Document document;
         for (int i = 0; i < 60; ++i)
             QVERIFY(helpers::appendPage(document, m_bigJpeg));
-        std::atomic<bool> abort{false};
         std::atomic<bool> done{false};
-        bool removedWhileWriting = false;
+        qint64 seenSize = -1;
+        QStringList seenEntries{QStringLiteral("not looked")};
         std::thread watcher([&] {
-            while (!done && helpers::entries(folder).isEmpty())
+            while (!done && (seenSize = fixtures::unnamedFileSize(::getpid(), folder)) < 1000000)
                 std::this_thread::yield();
-            folioset::pdf::removePendingTemporaryFiles();
-            removedWhileWriting = helpers::entries(folder).isEmpty();
-            abort = true;
+            seenEntries = helpers::entries(folder);
         });
-        document.write(folder + QStringLiteral("/out.pdf"), {}, &abort, nullptr);
+        QVERIFY(document.write(folder + QStringLiteral("/out.pdf"), {}, nullptr, nullptr));
         done = true;
         watcher.join();
-        QVERIFY(removedWhileWriting);
-        QCOMPARE(helpers::entries(folder), QStringList());
+        QVERIFY2(seenSize >= 1000000, "the write was never seen in progress");
+        QCOMPARE(seenEntries, QStringList());
+        QCOMPARE(helpers::entries(folder), QStringList{QStringLiteral("out.pdf")});
     }
 
     void theWrittenFileHasOrdinaryPermissions()

@@ -1,5 +1,6 @@
 #include "support/fixtures.h"
 
+#include <QDir>
 #include <QFile>
 #include <QImageWriter>
 #include <QPainter>
@@ -10,6 +11,9 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <tiffio.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fixtures {
 
@@ -148,6 +152,29 @@ QByteArray readBytes(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+qint64 unnamedFileSize(qint64 pid, const QString &folder)
+{
+    // An unnamed file shows in /proc as "<folder>/#<inode> (deleted)".
+    const QString fds = QStringLiteral("/proc/%1/fd").arg(pid);
+    const QString prefix = QDir(folder).absolutePath() + QStringLiteral("/#");
+    const QStringList names = QDir(fds).entryList(QDir::AllEntries | QDir::System);
+    for (const QString &name : names) {
+        char buffer[4096];
+        const ssize_t length = ::readlink(
+            QFile::encodeName(fds + QLatin1Char('/') + name).constData(), buffer, sizeof buffer);
+        if (length <= 0)
+            continue;
+        const QString link = QFile::decodeName(QByteArray(buffer, length));
+        if (link.startsWith(prefix) && link.endsWith(QLatin1String(" (deleted)"))) {
+            struct stat info
+            {};
+            if (::stat(QFile::encodeName(fds + QLatin1Char('/') + name).constData(), &info) == 0)
+                return info.st_size;
+        }
+    }
+    return -1;
 }
 
 } // namespace fixtures

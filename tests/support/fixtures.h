@@ -27,6 +27,10 @@ bool writePdf(const QString &path, int pages, const QString &userPassword = {},
               const QString &ownerPassword = {});
 
 bool writeBytes(const QString &path, const QByteArray &bytes);
+
+// The size of a file without a name (O_TMPFILE) that process `pid` holds open in `folder`:
+// a write in progress. -1 when there is none.
+qint64 unnamedFileSize(qint64 pid, const QString &folder);
 QByteArray readBytes(const QString &path);
 
 } // namespace fixtures
