@@ -140,7 +140,7 @@ void report(const Process &process, const QList<OutputFile> &plan, const QString
                      .arg(outputFolder, process.timeTaken()));
 
     const QString logPath = process.log().logFilePath();
-    if (logPath.isEmpty() || !QFileInfo::exists(logPath))
+    if (!process.log().isWritten())
         console.error(prefix + QStringLiteral("the conversion log could not be written"));
     else if (*succeeded)
         console.info(QStringLiteral("Log: ") + logPath);

@@ -129,6 +129,7 @@ bool Log::save()
     const QString appPath = Utilities::getAppPath();
     // Without a support folder the path would be relative and the log would land in whatever
     // the working directory happens to be.
+    m_written = false;
     if (m_logFolder.isEmpty() && appPath.isEmpty()) {
         systemLog(writeFailure);
         return true;
@@ -139,7 +140,9 @@ bool Log::save()
         QDir(folder).filePath(formatDate(endTime, fileNameDatePattern) + QStringLiteral(".log"));
     // Written whole or not at all, and private: the log names the user's files.
     QString reason;
-    if (!AtomicFile::writeWhole(m_logFilePath, document, &reason, AtomicFile::Access::Private)) {
+    m_written =
+        AtomicFile::writeWhole(m_logFilePath, document, &reason, AtomicFile::Access::Private);
+    if (!m_written) {
         systemLog(writeFailure);
         systemLog(QStringLiteral("%1: %2").arg(m_logFilePath, reason));
     }

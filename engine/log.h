@@ -46,6 +46,8 @@ public:
     // reported to the system log but still counts as saved: losing the log must never fail a
     // conversion that itself succeeded.
     bool save();
+    // Whether the last save() put the log on disk.
+    bool isWritten() const { return m_written; }
 
     // Where save() writes; empty (the default) means the "Logs" folder of the support folder.
     void setLogFolder(const QString &folder) { m_logFolder = folder; }
@@ -54,6 +56,7 @@ public:
 private:
     QString m_logFilePath;
     QString m_logFolder;
+    bool m_written = false;
 };
 
 } // namespace folioset

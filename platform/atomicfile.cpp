@@ -36,6 +36,8 @@ struct Slot
 
 std::array<Slot, kSlots> g_slots;
 
+std::atomic<bool> g_unnamedFilesEnabled{true};
+
 static_assert(std::atomic<int>::is_always_lock_free, "the registry is read from signal handlers");
 
 int claimSlot(const QByteArray &name)
@@ -130,7 +132,10 @@ std::unique_ptr<AtomicFile> AtomicFile::open(const QString &target, QString *rea
     file->m_access = access;
     const mode_t mode = access == Access::Private ? 0600 : 0666;
 
-    file->m_fd = ::open(file->m_folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    if (g_unnamedFilesEnabled)
+        file->m_fd = ::open(file->m_folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    else
+        errno = EOPNOTSUPP;
     file->m_unnamed = file->m_fd >= 0;
     if (file->m_fd < 0 && unnamedFilesRefused(errno)) {
         file->m_name = temporaryName(file->m_folder);
@@ -149,6 +154,11 @@ std::unique_ptr<AtomicFile> AtomicFile::open(const QString &target, QString *rea
     }
     file->m_buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
     return file;
+}
+
+void AtomicFile::setUnnamedFilesEnabled(bool enabled)
+{
+    g_unnamedFilesEnabled = enabled;
 }
 
 bool AtomicFile::writeWhole(const QString &target, const QByteArray &bytes, QString *reason,

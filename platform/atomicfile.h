@@ -46,6 +46,10 @@ public:
     // Drops the file; the target is not touched.
     void discard();
 
+    // With false, files are written under a short hidden name as where the file system refuses
+    // unnamed files: that path is otherwise hard to reach on purpose. Process-wide.
+    static void setUnnamedFilesEnabled(bool enabled);
+
     // Opens, writes and commits in one call.
     static bool writeWhole(const QString &target, const QByteArray &bytes, QString *reason,
                            Access access = Access::Ordinary);

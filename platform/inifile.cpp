@@ -272,9 +272,13 @@ QStringList unescapedItems(const QByteArray &value, bool *isList)
                 current += to[hit - from];
             } else if (next == 'x') {
                 uint code = 0;
-                while (i + 1 < value.size() && hexValue(value.at(i + 1)) >= 0)
+                bool any = false;
+                while (i + 1 < value.size() && hexValue(value.at(i + 1)) >= 0) {
                     code = (code * 16 + uint(hexValue(value.at(++i)))) & 0xFFFF;
-                current += QString(QChar(char16_t(code))).toUtf8();
+                    any = true;
+                }
+                if (any)
+                    current += QString(QChar(char16_t(code))).toUtf8();
             } else if (next >= '0' && next <= '7') {
                 uint code = uint(next - '0');
                 while (i + 1 < value.size() && value.at(i + 1) >= '0' && value.at(i + 1) <= '7')

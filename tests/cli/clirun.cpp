@@ -24,10 +24,12 @@ QProcessEnvironment isolatedEnvironment(const QString &home)
 }
 
 Result run(const QStringList &arguments, const QProcessEnvironment &environment,
-           const QByteArray &input)
+           const QByteArray &input, const std::function<void()> &inChild)
 {
     QProcess process;
     process.setProcessEnvironment(environment);
+    if (inChild)
+        process.setChildProcessModifier(inChild);
     process.start(QStringLiteral(FOLIOSET_CLI_PATH), arguments);
     Result result;
     if (!process.waitForStarted())

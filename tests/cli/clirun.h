@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace clirun {
 
 struct Result
@@ -23,8 +25,9 @@ struct Result
 QProcessEnvironment isolatedEnvironment(const QString &home);
 
 // Runs the command with `arguments`, feeding `input` to its standard input, and waits.
+// `inChild` runs in the child process before the command starts (limits, signals).
 Result run(const QStringList &arguments, const QProcessEnvironment &environment,
-           const QByteArray &input = {});
+           const QByteArray &input = {}, const std::function<void()> &inChild = {});
 
 struct PdfReading
 {
