@@ -2,9 +2,9 @@
 # Installs the Debian packages Folioset needs to build, run and test; only what is missing.
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-image-formats-plugins libqpdf-dev
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libqpdf-dev
           libxml2-dev libicu-dev libjpeg-dev libpng-dev libtiff-dev zlib1g-dev libgl-dev
-          fonts-dejavu-core xvfb xauth qpdf poppler-utils)
+          fonts-dejavu-core xvfb xauth qpdf poppler-utils desktop-file-utils appstream)
 
 missing=()
 for p in "${packages[@]}"; do
