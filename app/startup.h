@@ -12,7 +12,7 @@ namespace folioset {
 // "Logs" folder (a failure there is not fatal: the log writer reports it later).
 void prepareApplication(Edition edition);
 
-// The main window of the edition; for now it carries the display title only.
+// The first-generation edition's main window; for now it carries the display title only.
 std::unique_ptr<QMainWindow> createMainWindow();
 
 // The whole of main(): returns the event loop's exit code.

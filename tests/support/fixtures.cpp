@@ -141,6 +141,20 @@ bool writePdf(const QString &path, int pages, const QString &userPassword,
     }
 }
 
+int pdfPageCount(const QString &path, const QString &password)
+{
+    try {
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        const QByteArray secret = password.toUtf8();
+        pdf.processFile(QFile::encodeName(path).constData(),
+                        password.isEmpty() ? nullptr : secret.constData());
+        return int(QPDFPageDocumentHelper(pdf).getAllPages().size());
+    } catch (const std::exception &) {
+        return -1;
+    }
+}
+
 bool writeBytes(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);

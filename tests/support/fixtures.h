@@ -26,6 +26,9 @@ bool writeTiff(const QString &path, const QList<QImage> &pages,
 bool writePdf(const QString &path, int pages, const QString &userPassword = {},
               const QString &ownerPassword = {});
 
+// The pages of a PDF as qpdf reads them; -1 when it cannot be opened.
+int pdfPageCount(const QString &path, const QString &password = {});
+
 bool writeBytes(const QString &path, const QByteArray &bytes);
 
 // The size of a file without a name (O_TMPFILE) that process `pid` holds open in `folder`:

@@ -10,13 +10,7 @@
 
 namespace fixtures {
 
-enum class JpegColor
-{
-    Gray,
-    YCbCr,
-    Rgb,
-    AdobeCmyk
-};
+enum class JpegColor { Gray, YCbCr, Rgb, AdobeCmyk };
 
 struct JpegOptions
 {

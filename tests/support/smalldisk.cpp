@@ -12,12 +12,14 @@
 
 namespace fixtures {
 
-SmallDisk::SmallDisk(qint64 bytes)
+SmallDisk::SmallDisk(qint64 bytes, Access access)
 {
     const QByteArray where = QFile::encodeName(m_folder.path());
     const QByteArray options = "size=" + QByteArray::number(bytes) + ",mode=0777";
-    m_mounted = m_folder.isValid() && ::mount("tmpfs", where.constData(), "tmpfs",
-                                              MS_NOSUID | MS_NODEV, options.constData()) == 0;
+    m_mounted = m_folder.isValid() &&
+                ::mount("tmpfs", where.constData(), "tmpfs",
+                        MS_NOSUID | MS_NODEV | (access == Access::ReadOnly ? MS_RDONLY : 0),
+                        options.constData()) == 0;
     if (!m_mounted)
         m_refusal = QStringLiteral("cannot mount a small tmpfs here: %1")
                         .arg(QString::fromLocal8Bit(std::strerror(errno)));

@@ -11,7 +11,8 @@ namespace fixtures {
 class SmallDisk
 {
 public:
-    explicit SmallDisk(qint64 bytes);
+    enum class Access { ReadWrite, ReadOnly };
+    explicit SmallDisk(qint64 bytes, Access access = Access::ReadWrite);
     ~SmallDisk();
     SmallDisk(const SmallDisk &) = delete;
     SmallDisk &operator=(const SmallDisk &) = delete;

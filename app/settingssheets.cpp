@@ -1,0 +1,191 @@
+// The output settings sheet and the PDF settings sheet of the folioset2 window.
+
+#include "foliosetappdelegate.h"
+
+#include "ui_MainWindow2.h"
+#include "ui_OutputSettingPanel.h"
+#include "ui_PDFSettingsPanel.h"
+#include "ui_ProcessViewPanel.h"
+
+#include "model/utilities.h"
+
+#include <QButtonGroup>
+#include <QDir>
+#include <QFileDialog>
+#include <QMainWindow>
+
+namespace folioset {
+
+namespace {
+
+QList<QRadioButton *> bookmarkButtons(const ::Ui::PDFSettingsPanel &ui)
+{
+    return {ui.bookmarkNoneBtn, ui.bookmarkNameBtn, ui.bookmarkStemBtn, ui.bookmarkPathBtn};
+}
+
+} // namespace
+
+void FoliosetAppDelegate::connectSheets()
+{
+    ::Ui::OutputSettingPanel &out = *m_outputUi;
+    connect(out.chooseOutputFolderBtn, &QPushButton::clicked, this,
+            &FoliosetAppDelegate::chooseOutputFolder);
+    connect(out.outputButtons, &QDialogButtonBox::rejected, this,
+            &FoliosetAppDelegate::closeOutputSetting);
+
+    ::Ui::ProcessViewPanel &progress = *m_processUi;
+    connect(progress.cancelProcessBtn, &QPushButton::clicked, this,
+            &FoliosetAppDelegate::cancelProcessAction);
+    connect(progress.viewLogBtn, &QPushButton::clicked, this, &FoliosetAppDelegate::viewLogAction);
+    connect(progress.closeProcessBtn, &QPushButton::clicked, this,
+            &FoliosetAppDelegate::closeProcessAction);
+
+    ::Ui::PDFSettingsPanel &pdf = *m_pdfUi;
+    connect(pdf.pdfSettingsSegmented, &SegmentedControl::segmentClicked, this,
+            &FoliosetAppDelegate::pdfSettingsSegmentedChanged);
+    connect(pdf.applyPDFSettingsBtn, &QPushButton::clicked, this,
+            &FoliosetAppDelegate::applyPDFSettings);
+    connect(pdf.cancelPDFSettingsBtn, &QPushButton::clicked, this,
+            &FoliosetAppDelegate::cancelPDFSettings);
+    connect(pdf.showPasswordsBtn, &QCheckBox::toggled, this, [this](bool show) {
+        const auto mode = show ? QLineEdit::Normal : QLineEdit::Password;
+        m_pdfUi->openPasswordField->setEchoMode(mode);
+        m_pdfUi->permissionPasswordField->setEchoMode(mode);
+    });
+    auto *bookmarks = new QButtonGroup(m_pdfSettingsPanel);
+    const QList<QRadioButton *> kinds = bookmarkButtons(pdf);
+    for (qsizetype i = 0; i < kinds.size(); ++i)
+        bookmarks->addButton(kinds.at(i), int(i));
+
+    // Each control edits the working copy directly; only Apply copies it into the settings.
+    PDFSettings *copy = m_pdfSettings.get();
+    const auto text = [this](QLineEdit *field, void (PDFSettings::*set)(const QString &)) {
+        connect(field, &QLineEdit::textEdited, this,
+                [this, set](const QString &value) { (m_pdfSettings.get()->*set)(value); });
+    };
+    text(pdf.titleField, &PDFSettings::setTitle);
+    text(pdf.subjectField, &PDFSettings::setSubject);
+    text(pdf.authorField, &PDFSettings::setAuthor);
+    text(pdf.keywordsField, &PDFSettings::setKeywords);
+    text(pdf.openPasswordField, &PDFSettings::setPdfOpenPassword);
+    text(pdf.permissionPasswordField, &PDFSettings::setPdfPermissionPassword);
+    connect(pdf.encryptionStrengthPopup, &QComboBox::activated, this,
+            [copy](int index) { copy->setEncryptionStrength(index); });
+    connect(pdf.canPrintBtn, &QCheckBox::clicked, this, [copy](bool on) { copy->setCanPrint(on); });
+    connect(pdf.canCopyBtn, &QCheckBox::clicked, this, [copy](bool on) { copy->setCanCopy(on); });
+    connect(bookmarks, &QButtonGroup::idClicked, this,
+            [copy](int kind) { copy->setBookmarkType(kind); });
+}
+
+void FoliosetAppDelegate::showOutputSettings()
+{
+    m_outputUi->outputFolderPathField->setText(m_settings->outputFolderPath());
+    applyOutputFolderRule();
+    showSheet(m_outputSettingPanel);
+}
+
+void FoliosetAppDelegate::closeOutputSetting()
+{
+    endEditing(m_outputSettingPanel);
+    m_outputSettingPanel->hide();
+    m_ui->mainTableView->viewport()->update();
+}
+
+void FoliosetAppDelegate::chooseOutputFolder()
+{
+    auto *chooser = new QFileDialog(m_outputSettingPanel, tr("Choose Output Folder : "));
+    chooser->setObjectName(QStringLiteral("outputFolderPanel"));
+    chooser->setAttribute(Qt::WA_DeleteOnClose);
+    chooser->setFileMode(QFileDialog::Directory);
+    chooser->setOption(QFileDialog::ShowDirsOnly);
+    chooser->setOption(QFileDialog::DontUseNativeDialog);
+    chooser->setLabelText(QFileDialog::Accept, tr("Choose"));
+    if (QFileInfo(m_settings->outputFolderPath()).isDir())
+        chooser->setDirectory(m_settings->outputFolderPath());
+    chooser->setWindowModality(Qt::WindowModal);
+    connect(chooser, &QFileDialog::fileSelected, this, [this](const QString &folder) {
+        if (folder.isEmpty())
+            return;
+        m_settings->setOutputFolderPath(QDir::cleanPath(folder));
+        m_settings->synchronize();
+        setCombineOptions(m_settings->combineOptionIndex());
+    });
+    chooser->open();
+}
+
+void FoliosetAppDelegate::openPDFSettings()
+{
+    m_pdfSettings->setData(m_settings->pdfSettings()->getData());
+    loadPdfSettingsIntoSheet();
+    pdfSettingsSegmentedChanged(0);
+    showSheet(m_pdfSettingsPanel);
+}
+
+void FoliosetAppDelegate::loadPdfSettingsIntoSheet()
+{
+    ::Ui::PDFSettingsPanel &pdf = *m_pdfUi;
+    const PDFSettings &copy = *m_pdfSettings;
+    pdf.titleField->setText(copy.title());
+    pdf.subjectField->setText(copy.subject());
+    pdf.authorField->setText(copy.author());
+    pdf.keywordsField->setText(copy.keywords());
+    pdf.creatorField->setText(copy.pdfCreator());
+    pdf.openPasswordField->setText(copy.pdfOpenPassword());
+    pdf.permissionPasswordField->setText(copy.pdfPermissionPassword());
+    pdf.showPasswordsBtn->setChecked(false);
+    pdf.encryptionStrengthPopup->setCurrentIndex(copy.encryptionStrength() == 0 ? 0 : 1);
+    pdf.canPrintBtn->setChecked(copy.canPrint());
+    pdf.canCopyBtn->setChecked(copy.canCopy());
+    const QList<QRadioButton *> kinds = bookmarkButtons(pdf);
+    // A stored kind this window does not know selects none of the buttons.
+    for (QRadioButton *kind : kinds)
+        kind->setAutoExclusive(false);
+    for (qsizetype i = 0; i < kinds.size(); ++i)
+        kinds.at(i)->setChecked(i == copy.bookmarkType());
+    for (QRadioButton *kind : kinds)
+        kind->setAutoExclusive(true);
+}
+
+void FoliosetAppDelegate::pdfSettingsSegmentedChanged(int segment)
+{
+    if (segment < 0 || segment >= m_pdfUi->pdfSettingsTab->count())
+        return;
+    m_pdfUi->pdfSettingsTab->setCurrentIndex(segment);
+    for (int i = 0; i < m_pdfUi->pdfSettingsSegmented->segmentCount(); ++i)
+        m_pdfUi->pdfSettingsSegmented->setSelected(i == segment, i);
+}
+
+void FoliosetAppDelegate::applyPDFSettings()
+{
+    endEditing(m_pdfSettingsPanel);
+    m_settings->pdfSettings()->setData(m_pdfSettings->getData());
+    m_settings->synchronize();
+    m_pdfSettingsPanel->hide();
+    refreshDocumentSummary();
+}
+
+void FoliosetAppDelegate::cancelPDFSettings()
+{
+    endEditing(m_pdfSettingsPanel);
+    m_pdfSettingsPanel->hide();
+}
+
+void FoliosetAppDelegate::refreshDocumentSummary()
+{
+    const PDFSettings &pdf = *m_settings->pdfSettings();
+    QStringList lines;
+    const auto orNone = [](const QString &text) { return text.isEmpty() ? tr("none") : text; };
+    lines << tr("Title: %1").arg(orNone(pdf.title()));
+    lines << tr("Author: %1").arg(orNone(pdf.author()));
+    const bool secured = !pdf.pdfOpenPassword().isEmpty() || !pdf.pdfPermissionPassword().isEmpty();
+    lines << (secured ? tr("Security: passwords set, %1-bit key")
+                            .arg(pdf.encryptionStrength() == 0 ? 40 : 128)
+                      : tr("Security: none"));
+    static const QStringList kinds{tr("none"), tr("file name"), tr("file name without extension"),
+                                   tr("full path")};
+    lines << tr("Bookmarks: %1").arg(kinds.value(pdf.bookmarkType(), tr("unknown kind")));
+    m_ui->documentSummaryLabel->setText(lines.join(QLatin1Char('\n')));
+    m_ui->documentSummaryLabel->setEnabled(m_settings->isApplyDocumentSetings());
+}
+
+} // namespace folioset
