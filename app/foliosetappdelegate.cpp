@@ -10,6 +10,7 @@
 #include "filelist/filelistmodel.h"
 #include "model/filetypes.h"
 #include "model/utilities.h"
+#include "platform/mainthread.h"
 #include "platform/preferences.h"
 #include "platform/systemlog.h"
 #include "platform/workspace.h"
@@ -351,6 +352,11 @@ void FoliosetAppDelegate::resetView(bool enable)
     setCombineOptions(m_settings->combineOptionIndex());
     applyOutputFolderRule();
     m_window->update();
+}
+
+void FoliosetAppDelegate::resetViewObject(bool enable)
+{
+    onMainThread(MainThreadCall::Wait, [this, enable] { resetView(enable); });
 }
 
 void FoliosetAppDelegate::updateMoveSegments()

@@ -81,6 +81,8 @@ public:
 
     // Window state.
     void resetView(bool enable);
+    // resetView() for a worker thread, which hands it to this thread and waits.
+    void resetViewObject(bool enable);
     void setCombineOptions(int mode);
     void combineOptionChanged(QAbstractButton *sender);
     void updateTotalLabel();

@@ -81,6 +81,9 @@ private slots:
     void includeSubfoldersToggleIsStored();
     void everyControlHasANameAndTabFollowsTheLayout();
     void menusCarryTheNameAndTheAgreement();
+    void helpAndReopenReachTheDesktop();
+    void startsFromDamagedPreferences_data();
+    void startsFromDamagedPreferences();
 
     void convertRefusesUnusableNames_data();
     void convertRefusesUnusableNames();
@@ -471,6 +474,58 @@ void TestAppDelegate::menusCarryTheNameAndTheAgreement()
     QCOMPARE(calls.size(), 2);
     QCOMPARE(calls.at(1).urls.first().toString(),
              QStringLiteral("https://quillmark.example/review.php?pid=2006"));
+}
+
+void TestAppDelegate::helpAndReopenReachTheDesktop()
+{
+    start();
+    element<SegmentedControl>("helpSegmented")->click(1);
+    QCOMPARE(m_workspace.calls().size(), 1);
+    const QString manual = m_workspace.calls().first().urls.first().toLocalFile();
+    QVERIFY2(fixtures::pdfPageCount(manual) > 1, qPrintable(manual));
+
+    QVERIFY(!m_controller->applicationShouldHandleReopen(true));
+    m_controller->window()->hide();
+    QVERIFY(m_controller->applicationShouldHandleReopen(false));
+    QVERIFY(m_controller->window()->isVisible());
+}
+
+void TestAppDelegate::startsFromDamagedPreferences_data()
+{
+    QTest::addColumn<QByteArray>("content"); // empty: a folder where the file should be
+    QTest::newRow("binary") << QByteArray("\x00\xff\x13[SETTINGS\x00=\xfe\xfe", 14);
+    QTest::newRow("wrong types") << QByteArray(
+        "[SETTINGS]\ncombineOptionIndex=abc\ngroupMultiPagePDFCount=1, 2\n"
+        "isApplyDocumentSetings=@Invalid()\npdfSettings=plain text\n"
+        "outputFolderPath=\"/no/such/folder\"\n"
+        "isSetCurrentAsDefaultOutputFolderPath=true\n");
+    QTest::newRow("a folder in its place") << QByteArray();
+}
+
+void TestAppDelegate::startsFromDamagedPreferences()
+{
+    QFETCH(QByteArray, content);
+    const QString file = Preferences().fileName();
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    if (content.isEmpty())
+        QVERIFY(QDir().mkpath(file));
+    else
+        QVERIFY(fixtures::writeBytes(file, content));
+    const auto removeFolder = qScopeGuard([&] { QDir(file).removeRecursively(); });
+    start();
+    QCOMPARE(m_controller->settings().combineOptionIndex(), 0);
+    QVERIFY(element<QRadioButton>("singleImagePDFBtn")->isChecked());
+    addFiles(3);
+    QCOMPARE(element<QLabel>("labelTotalFiles")->text(),
+             QStringLiteral("3 Total file(s); 3 file selected; Total PDF file(s) to create: 3"));
+    // Saving at quit fails quietly where it must, and replaces a damaged file where it can.
+    m_controller->applicationShouldTerminate();
+    if (!content.isEmpty())
+        QCOMPARE(Preferences()
+                     .value(QStringLiteral("SETTINGS"))
+                     .toMap()
+                     .value(QStringLiteral("combineOptionIndex")),
+                 QVariant(QStringLiteral("0")));
 }
 
 void TestAppDelegate::convertRefusesUnusableNames_data()
