@@ -1,0 +1,15 @@
+# Where `cmake --install` puts the programs and what the desktop needs to offer them: the menu
+# entry, the software-centre description, the icon and the manuals. Included by the top-level
+# CMakeLists.txt after every target is defined.
+include(GNUInstallDirs)
+
+set(folioset_desktop ${PROJECT_SOURCE_DIR}/resources/desktop)
+
+install(TARGETS folioset2 folioset1 folioset-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${folioset_desktop}/com.quillmark.Folioset.desktop
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${folioset_desktop}/com.quillmark.Folioset.metainfo.xml
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${FOLIOSET_APP_ICON}
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${FOLIOSET_MANUALS} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/folioset)
