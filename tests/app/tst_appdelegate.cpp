@@ -95,6 +95,7 @@ private slots:
     void closingTheSheetClearsProcessedFilesOnlyWhenAsked_data();
     void closingTheSheetClearsProcessedFilesOnlyWhenAsked();
     void pdfSettingsApplyOrCancelTheWorkingCopy();
+    void outputSettingsChooseAndKeepTheFolder();
     void quittingDuringARunKeepsNoPartialFile();
 
 private:
@@ -792,6 +793,34 @@ void TestAppDelegate::pdfSettingsApplyOrCancelTheWorkingCopy()
     QCOMPARE(stored.value(QStringLiteral("canPrint")).toBool(), false);
     QCOMPARE(stored.value(QStringLiteral("bookmarkType")).toInt(), 2);
     QVERIFY(element<QLabel>("documentSummaryLabel")->text().contains(QLatin1String("Holiday")));
+}
+
+void TestAppDelegate::outputSettingsChooseAndKeepTheFolder()
+{
+    start();
+    element<SegmentedControl>("commandSegmented")->click(0);
+    QDialog *sheet = m_controller->outputSettingPanel();
+    QTRY_VERIFY(sheet->isVisible());
+    QVERIFY(!element<QCheckBox>("setCurrentAsDefaultOutputFolderPathBtn")->isEnabled());
+    element<QPushButton>("chooseOutputFolderBtn")->click();
+    QFileDialog *chooser = nullptr;
+    QTRY_VERIFY((chooser = sheet->findChild<QFileDialog *>(QStringLiteral("outputFolderPanel"))));
+    chooser->setDirectory(m_out->path());
+    chooser->selectFile(m_out->path());
+    static_cast<QDialog *>(chooser)->accept();
+    QTRY_COMPARE(m_controller->settings().outputFolderPath(), m_out->path());
+    QCOMPARE(element<QLineEdit>("outputFolderPathField")->text(), m_out->path());
+    QVERIFY(element<QCheckBox>("setCurrentAsDefaultOutputFolderPathBtn")->isEnabled());
+    QVERIFY(m_controller->isOutputFolderSelected());
+    element<QCheckBox>("setCurrentAsDefaultOutputFolderPathBtn")->setChecked(true);
+    QTest::keyClick(sheet, Qt::Key_Escape);
+    QVERIFY(!sheet->isVisible());
+
+    // Kept as the default, the folder is there at the next start.
+    m_controller->applicationShouldTerminate();
+    m_controller.reset();
+    start();
+    QCOMPARE(m_controller->settings().outputFolderPath(), m_out->path());
 }
 
 void TestAppDelegate::quittingDuringARunKeepsNoPartialFile()
