@@ -330,6 +330,9 @@ void FoliosetAppDelegate::updateTimeTakenLabel(const QString &text)
         text.isEmpty() ? idleTimeText.arg(QStringLiteral("00:00")).arg(0).arg(0) : text;
     m_processUi->labelTimeTaken->setText(shown);
     m_processUi->labelTimeTaken->repaint();
+    // Under the list the line only speaks while there is something to tell.
+    m_ui->labelStatusTime->setText(shown);
+    m_ui->labelStatusTime->setVisible(!text.isEmpty());
 }
 
 } // namespace folioset

@@ -15,6 +15,7 @@
 #include "platform/systemlog.h"
 #include "platform/workspace.h"
 #include "resources/usermanual.h"
+#include "widgets/keycharacter.h"
 #include "windows/aboutwindowcontroller.h"
 #include "windows/eulawindowcontroller.h"
 
@@ -37,18 +38,6 @@ const QString productName = QStringLiteral("Folioset");
 const QString websiteAddress = QStringLiteral("https://quillmark.example/folioset/");
 const QString reviewAddressFormat = QStringLiteral("https://quillmark.example/review.php?pid=%1");
 const QString productNumber = QStringLiteral("2006");
-
-// A title with its mnemonic marks taken out ("&&" is a literal ampersand).
-QString plainTitle(const QString &title)
-{
-    QString plain;
-    for (qsizetype i = 0; i < title.size(); ++i) {
-        if (title.at(i) == QLatin1Char('&') && i + 1 < title.size())
-            ++i;
-        plain += title.at(i);
-    }
-    return plain;
-}
 
 // "Folioset" in a menu title becomes the display name; an edition with its own name shows it.
 void renameItems(QMenu *menu, bool (QString::*matches)(const QString &, Qt::CaseSensitivity) const)
@@ -94,6 +83,7 @@ void FoliosetAppDelegate::awakeFromNib()
     bindSettings();
     connectWindow();
     connectSheets();
+    connectFileList();
     setCombineOptions(m_settings->combineOptionIndex());
 
     const QColor text = m_window->palette().color(QPalette::ButtonText);
@@ -339,6 +329,9 @@ void FoliosetAppDelegate::resetView(bool enable)
     ::Ui::MainWindow2 &ui = *m_ui;
     const bool hasFiles = !m_files->files().isEmpty();
     ui.mainTableView->setEnabled(enable);
+    // Lines and bands only where there are rows; the empty list shows its hint on a plain field.
+    ui.mainTableView->setShowGrid(hasFiles);
+    ui.mainTableView->setAlternatingRowColors(hasFiles);
     for (const int segment : {0, 2, 3, 5})
         ui.filesFoldersSegmented->setSegmentEnabled(segment, enable);
     for (const int segment : {1, 4})
@@ -346,6 +339,9 @@ void FoliosetAppDelegate::resetView(bool enable)
     ui.navigationSegmented->setSegmentEnabled(2, enable && hasFiles);
     updateMoveSegments();
     ui.commandSegmented->setSegmentEnabled(0, enable);
+    for (QAction *item : {ui.addFilesMenuItem, ui.addFolderMenuItem, ui.importMenuItem})
+        item->setEnabled(enable);
+    ui.exportMenuItem->setEnabled(enable && hasFiles);
     for (QWidget *control :
          {static_cast<QWidget *>(ui.settingTabView), static_cast<QWidget *>(ui.recentFoldersPopup)})
         control->setEnabled(enable);
@@ -462,26 +458,17 @@ void FoliosetAppDelegate::updateTotalLabel()
             .arg(checked)
             .arg(toCreate));
     m_ui->labelTotalFiles->repaint();
-    updateTimeTakenLabel(QString());
+    // While files arrive the line counts them; the time label keeps saying a load is running.
+    if (!m_isProcessing)
+        updateTimeTakenLabel(QString());
 }
 
 void FoliosetAppDelegate::setButtonKeyCharacter(QAbstractButton *button, const QString &keyChar,
                                                 const QColor &color)
 {
-    // The keyboard character becomes the button's mnemonic: underlined where the desktop shows
-    // mnemonics, and Alt with the character presses the button. The colour stays the style's.
+    // The keyboard character becomes the button's mnemonic; the colour stays the style's.
     Q_UNUSED(color);
-    if (!button || keyChar.isEmpty())
-        return;
-    const QString plain = plainTitle(button->text());
-    const qsizetype at = plain.indexOf(keyChar, 0, Qt::CaseInsensitive);
-    if (at < 0)
-        return;
-    QString marked = plain;
-    marked.replace(QLatin1Char('&'), QLatin1String("&&"));
-    const qsizetype ampersandsBefore = plain.left(at).count(QLatin1Char('&'));
-    marked.insert(at + ampersandsBefore, QLatin1Char('&'));
-    button->setText(marked);
+    markKeyCharacter(button, keyChar);
 }
 
 QString FoliosetAppDelegate::sanitisedNumericText(int tag, const QString &text)
@@ -516,6 +503,18 @@ void FoliosetAppDelegate::filesFoldersSegmentedChanged(int segment)
 {
     SegmentedControl *control = m_ui->filesFoldersSegmented;
     switch (segment) {
+    case 0:
+        addFiles();
+        break;
+    case 1:
+        selectDeselectRemoveAll(4);
+        break;
+    case 3:
+        importAction();
+        break;
+    case 4:
+        exportAction();
+        break;
     case 2:
         setInculdeSubfolders(!inculdeSubfolders());
         control->setSelected(inculdeSubfolders(), segment);
@@ -531,6 +530,12 @@ void FoliosetAppDelegate::filesFoldersSegmentedChanged(int segment)
 
 void FoliosetAppDelegate::navigationSegmentedChanged(int segment)
 {
+    if (segment == 0)
+        moveUp();
+    else if (segment == 1)
+        moveDown();
+    else if (segment == 2)
+        selectDeselectRemoveAll(3);
     m_ui->navigationSegmented->setSelected(false, segment);
 }
 
@@ -571,7 +576,7 @@ void FoliosetAppDelegate::setupVersion()
         return;
     renameItems(top.first()->menu(), &QString::endsWith);
     for (QAction *item : top) {
-        if (plainTitle(item->text()) == QLatin1String("Window"))
+        if (withoutMnemonics(item->text()) == QLatin1String("Window"))
             renameItems(item->menu(), &QString::startsWith);
     }
     renameItems(top.last()->menu(), &QString::startsWith);

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "engine/process.h"
+#include "filelist/importfileswindowcontroller.h"
 #include "model/fileitem.h"
 #include "model/pdfsettings.h"
 #include "model/settings.h"
 
 #include <QColor>
+#include <QDateTime>
 #include <QObject>
 #include <QPointer>
 
@@ -29,6 +31,7 @@ class OpenPanelCustomView;
 namespace folioset {
 
 class FileListModel;
+class FileLoader;
 class Workspace;
 
 // The one controller of the folioset2 window: owns the file list, the settings, the working
@@ -39,7 +42,9 @@ class Workspace;
 // Its work is split by topic: start-up, quit and the window's commands here
 // (foliosetappdelegate.cpp), the two settings sheets (settingssheets.cpp) and the road from the
 // convert command to the closed progress sheet (conversioncontrol.cpp).
-class FoliosetAppDelegate : public QObject, public ProcessObserver
+class FoliosetAppDelegate : public QObject,
+                            public ProcessObserver,
+                            public ImportFilesWindowControllerDelegate
 {
     Q_OBJECT
     Q_PROPERTY(bool isProcessing READ isProcessing NOTIFY isProcessingChanged)
@@ -121,6 +126,39 @@ public:
     void applyPDFSettings();
     void cancelPDFSettings();
 
+    // Gathering files (filelistcontrol.cpp).
+    void addFiles();
+    void addFolder();
+    // The background load of a request; the window is disabled until it ends.
+    void loadURLs(const Arguments &request);
+    void cancelAction();
+    bool dropURLs(const QList<QUrl> &urls);
+    void importAction();
+    void openImportFilesPanel();
+    void ImportFilesWindowControllerDidFinish(ImportFilesWindowController *sheet) override;
+    ImportFilesWindowController *importFilesPanel() const { return m_importFilesPanel; }
+    FileLoader &loader() const { return *m_loader; }
+
+    // List commands.
+    void selectDeselectRemoveAll(int code);
+    void removeFiles();
+    void checkUncheckInvertSelection(int code);
+    void checkUncheckInvertAll(int code);
+    void moveUp();
+    void moveDown();
+    void keyDownTableView(int direction);
+    void openFiles();
+    void openEnclodingFolder();
+    void getInfo();
+    void fileDoubleClicked(const QModelIndex &index);
+    void exportAction();
+    bool exportTo(const QString &path);
+    bool containsPDFFiles() const;
+    bool containsMultiPageFiles() const;
+    QMenu *filesContextMenu() const { return m_filesContextMenu; }
+    QMenu *headerContextMenu() const { return m_headerContextMenu; }
+    void menuNeedsUpdate(QMenu *menu);
+
     // Conversion.
     void convertAction();
     void combine();
@@ -156,6 +194,12 @@ private:
     void refreshProcessSheet();
     void processFinished();
     void openLogFolder();
+    void buildFileMenus();
+    void connectFileList();
+    void flipCheckMarksOfSelection();
+    void loadFinished();
+    QList<int> selectedRows() const;
+    void afterListChange();
     QString alertTitle() const;
     void alert(const QString &message);
 
@@ -170,6 +214,12 @@ private:
     QDialog *m_processViewPanel = nullptr;
     std::unique_ptr<::Ui::ProcessViewPanel> m_processUi;
     QPointer<QDialog> m_about;
+    ImportFilesWindowController *m_importFilesPanel = nullptr; // made at first use
+    QMenu *m_filesContextMenu = nullptr;
+    QMenu *m_headerContextMenu = nullptr;
+    FileLoader *m_loader = nullptr;
+    QDateTime m_loadStarted;
+    bool m_loadGrew = false;
     QPointer<QDialog> m_agreement;
 
     FileListModel *m_files = nullptr; // owned by the window's table

@@ -45,7 +45,25 @@ void FileListModel::append(const QList<FileItemPtr> &items)
         return;
     beginInsertRows({}, int(m_files.size()), int(m_files.size() + items.size() - 1));
     m_files += items;
+    for (const FileItemPtr &item : items) {
+        if (item)
+            m_urls.insert(item->filePath());
+    }
     endInsertRows();
+}
+
+int FileListModel::appendNew(const QList<FileItemPtr> &items)
+{
+    QList<FileItemPtr> fresh;
+    QSet<QUrl> taken;
+    for (const FileItemPtr &item : items) {
+        if (item && !m_urls.contains(item->filePath()) && !taken.contains(item->filePath())) {
+            taken.insert(item->filePath());
+            fresh << item;
+        }
+    }
+    append(fresh);
+    return int(fresh.size());
 }
 
 qsizetype FileListModel::removeIf(const std::function<bool(const FileItem &)> &remove)
@@ -61,6 +79,8 @@ qsizetype FileListModel::removeIf(const std::function<bool(const FileItem &)> &r
         while (first > 0 && m_files.at(first - 1) && remove(*m_files.at(first - 1)))
             --first;
         beginRemoveRows({}, int(first), int(row));
+        for (qsizetype i = first; i <= row; ++i)
+            m_urls.remove(m_files.at(i)->filePath());
         m_files.remove(first, row - first + 1);
         endRemoveRows();
         removed += row - first + 1;
@@ -75,6 +95,7 @@ void FileListModel::clear()
         return;
     beginResetModel();
     m_files.clear();
+    m_urls.clear();
     endResetModel();
 }
 
@@ -82,6 +103,50 @@ void FileListModel::checkMarksChanged()
 {
     if (!m_files.isEmpty())
         emit dataChanged(index(0, 0), index(int(m_files.size()) - 1, 0), {Qt::CheckStateRole});
+}
+
+void FileListModel::swapRows(int upper)
+{
+    // The item below takes the upper place: one row moved past another.
+    beginMoveRows({}, upper + 1, upper + 1, {}, upper);
+    m_files.swapItemsAt(upper, upper + 1);
+    endMoveRows();
+}
+
+QList<int> FileListModel::moveUp(const QList<int> &rows)
+{
+    QList<int> sorted = rows;
+    std::sort(sorted.begin(), sorted.end());
+    QList<FileItemPtr> moving;
+    for (const int row : sorted)
+        moving << item(row);
+    QList<int> moved;
+    for (const FileItemPtr &file : moving) {
+        const int at = int(m_files.indexOf(file));
+        if (at <= 0)
+            continue;
+        swapRows(at - 1);
+        moved << at - 1;
+    }
+    return moved;
+}
+
+QList<int> FileListModel::moveDown(const QList<int> &rows)
+{
+    QList<int> sorted = rows;
+    std::sort(sorted.begin(), sorted.end(), std::greater<>());
+    QList<FileItemPtr> moving;
+    for (const int row : sorted)
+        moving << item(row);
+    QList<int> moved;
+    for (const FileItemPtr &file : moving) {
+        const int at = int(m_files.indexOf(file));
+        if (at < 0 || at >= m_files.size() - 1)
+            break;
+        swapRows(at);
+        moved << at + 1;
+    }
+    return moved;
 }
 
 int FileListModel::rowCount(const QModelIndex &parent) const

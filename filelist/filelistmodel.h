@@ -4,6 +4,8 @@
 
 #include <QAbstractTableModel>
 #include <QList>
+#include <QSet>
+#include <QUrl>
 
 #include <functional>
 
@@ -31,11 +33,27 @@ public:
     const QList<FileItemPtr> &files() const { return m_files; }
     FileItemPtr item(int row) const { return m_files.value(row); }
     void append(const QList<FileItemPtr> &items);
+    // Appends the items whose file is not in the list yet; returns how many were added.
+    int appendNew(const QList<FileItemPtr> &items);
+    bool contains(const QUrl &file) const { return m_urls.contains(file); }
+    QSet<QUrl> urls() const { return m_urls; }
     // Removes the items `remove` says yes to; returns how many went.
     qsizetype removeIf(const std::function<bool(const FileItem &)> &remove);
     void clear();
     // The items' check marks changed from outside: redraw that column.
     void checkMarksChanged();
+
+    // Moves the items of `rows` one place up (down): a block of adjacent rows moves as a block
+    // and the row it passes ends up on its other side; rows with gaps between them each move.
+    // Moving down stops at the first item that is already last. Returns the rows the moved
+    // items now have.
+    QList<int> moveUp(const QList<int> &rows);
+    QList<int> moveDown(const QList<int> &rows);
+
+    // Sorts by the column's values, each computed once per sort: names in the natural order of
+    // the user's language (img2 before img10), dates by time, sizes by bytes. Equal values keep
+    // their order.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -50,7 +68,10 @@ signals:
     void checkMarkEdited(int row);
 
 private:
+    void swapRows(int upper);
+
     QList<FileItemPtr> m_files;
+    QSet<QUrl> m_urls;
 };
 
 } // namespace folioset

@@ -1,0 +1,501 @@
+// The file list of the folioset2 window: gathering files, the list commands, export.
+
+#include "foliosetappdelegate.h"
+
+#include "ui_MainWindow2.h"
+
+#include "engine/probe/probes.h"
+#include "filelist/customtableview.h"
+#include "filelist/exporttext.h"
+#include "filelist/filelistmodel.h"
+#include "filelist/fileloader.h"
+#include "model/filetypes.h"
+#include "model/utilities.h"
+#include "platform/atomicfile.h"
+#include "platform/datetext.h"
+#include "platform/systemlog.h"
+#include "platform/workspace.h"
+#include "windows/alert.h"
+#include "windows/alerts.h"
+
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QMainWindow>
+#include <QMenu>
+
+namespace folioset {
+
+namespace {
+
+const QString loadingTime = QStringLiteral("Total Time Taken : %1 0/0");
+
+QStringList imageFilters()
+{
+    QStringList patterns;
+    for (const QString &type : allowedFileTypes())
+        patterns << QStringLiteral("*.") + type;
+    return {QObject::tr("Images (%1)").arg(patterns.join(QLatin1Char(' ')))};
+}
+
+// Runs `command` for a menu item or button with the code it carries in its "tag" property.
+QAction *addCoded(QMenu *menu, const QString &title, int code, QObject *context,
+                  const std::function<void(int)> &command)
+{
+    QAction *action = menu->addAction(title);
+    action->setProperty("tag", code);
+    QObject::connect(action, &QAction::triggered, context,
+                     [action, command] { command(action->property("tag").toInt()); });
+    return action;
+}
+
+} // namespace
+
+void FoliosetAppDelegate::connectFileList()
+{
+    m_loader = new FileLoader(this);
+    connect(m_loader, &FileLoader::itemsFound, this, [this](const QList<FileItemPtr> &items) {
+        if (m_files->appendNew(items) > 0)
+            m_loadGrew = true;
+    });
+    connect(m_loader, &FileLoader::finished, this, &FoliosetAppDelegate::loadFinished);
+
+    auto *table = m_ui->mainTableView;
+    connect(table, &CustomTableView::urlsDropped, this, &FoliosetAppDelegate::dropURLs);
+    connect(table, &CustomTableView::spacePressed, this,
+            &FoliosetAppDelegate::flipCheckMarksOfSelection);
+    connect(table, &CustomTableView::deletePressed, this, &FoliosetAppDelegate::removeFiles);
+    connect(table, &CustomTableView::moveRequested, this, &FoliosetAppDelegate::keyDownTableView);
+    connect(table, &QAbstractItemView::doubleClicked, this,
+            &FoliosetAppDelegate::fileDoubleClicked);
+    connect(m_ui->cancelBtn, &QPushButton::clicked, this, &FoliosetAppDelegate::cancelAction);
+    connect(m_ui->addFilesMenuItem, &QAction::triggered, this, &FoliosetAppDelegate::addFiles);
+    connect(m_ui->addFolderMenuItem, &QAction::triggered, this, &FoliosetAppDelegate::addFolder);
+    connect(m_ui->importMenuItem, &QAction::triggered, this, &FoliosetAppDelegate::importAction);
+    connect(m_ui->exportMenuItem, &QAction::triggered, this, &FoliosetAppDelegate::exportAction);
+
+    // No order until the user picks a column: a load keeps the order files were found in.
+    table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    table->setSortingEnabled(true);
+    buildFileMenus();
+}
+
+void FoliosetAppDelegate::buildFileMenus()
+{
+    m_filesContextMenu = new QMenu(m_window.get());
+    m_filesContextMenu->setObjectName(QStringLiteral("filesContextMenu"));
+    QMenu *menu = m_filesContextMenu;
+    connect(menu->addAction(tr("Open")), &QAction::triggered, this,
+            &FoliosetAppDelegate::openFiles);
+    connect(menu->addAction(tr("Show in Folder")), &QAction::triggered, this,
+            &FoliosetAppDelegate::openEnclodingFolder);
+    connect(menu->addAction(tr("Properties")), &QAction::triggered, this,
+            &FoliosetAppDelegate::getInfo);
+    menu->addSeparator();
+    const auto selection = [this](int code) { checkUncheckInvertSelection(code); };
+    addCoded(menu, tr("Check"), 1, this, selection);
+    addCoded(menu, tr("Uncheck"), 2, this, selection);
+    addCoded(menu, tr("Invert Check Marks"), 3, this, selection);
+    menu->addSeparator();
+    const auto all = [this](int code) { checkUncheckInvertAll(code); };
+    addCoded(menu, tr("Check All"), 1, this, all);
+    addCoded(menu, tr("Uncheck All"), 2, this, all);
+    addCoded(menu, tr("Invert All Check Marks"), 3, this, all);
+    menu->addSeparator();
+    const auto rows = [this](int code) { selectDeselectRemoveAll(code); };
+    addCoded(menu, tr("Select All"), 1, this, rows);
+    addCoded(menu, tr("Select First Only"), 2, this, rows);
+    addCoded(menu, tr("Remove"), 4, this, rows);
+    addCoded(menu, tr("Remove All..."), 3, this, rows);
+    m_ui->mainTableView->setContextMenu(m_filesContextMenu);
+
+    m_headerContextMenu = new QMenu(m_window.get());
+    m_headerContextMenu->setObjectName(QStringLiteral("headerContextMenu"));
+    QHeaderView *header = m_ui->mainTableView->horizontalHeader();
+    header->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(header, &QWidget::customContextMenuRequested, this, [this, header](const QPoint &at) {
+        menuNeedsUpdate(m_headerContextMenu);
+        m_headerContextMenu->popup(header->mapToGlobal(at));
+    });
+}
+
+void FoliosetAppDelegate::menuNeedsUpdate(QMenu *menu)
+{
+    if (menu != m_headerContextMenu)
+        return;
+    menu->clear();
+    QHeaderView *header = m_ui->mainTableView->horizontalHeader();
+    static const QStringList fixed{QStringLiteral("isselected"), QStringLiteral("name"),
+                                   QStringLiteral("pages")};
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int column = header->logicalIndex(visual);
+        const FileListModel::Column &info = FileListModel::columns().at(column);
+        if (fixed.contains(info.identifier))
+            continue;
+        const QString title = info.title.isEmpty() ? tr("Encrypted") : info.title;
+        QAction *item = menu->addAction(title);
+        item->setCheckable(true);
+        item->setChecked(!header->isSectionHidden(column));
+        connect(item, &QAction::toggled, this,
+                [header, column](bool shown) { header->setSectionHidden(column, !shown); });
+    }
+}
+
+// Gathering --------------------------------------------------------------------------------
+
+void FoliosetAppDelegate::addFiles()
+{
+    endEditing(m_window.get());
+    auto *panel = new QFileDialog(m_window.get(), QStringLiteral("Select Image File(s) : "));
+    panel->setObjectName(QStringLiteral("addFilesPanel"));
+    panel->setAttribute(Qt::WA_DeleteOnClose);
+    panel->setWindowModality(Qt::WindowModal);
+    panel->setFileMode(QFileDialog::ExistingFiles);
+    panel->setNameFilters(imageFilters());
+    connect(panel, &QFileDialog::filesSelected, this, [this](const QStringList &paths) {
+        Arguments request;
+        for (const QString &path : paths)
+            request.urls << QUrl::fromLocalFile(path);
+        request.isFolders = false;
+        request.isIncludeSubdirectories = inculdeSubfolders();
+        loadURLs(request);
+    });
+    panel->open();
+    m_ui->mainTableView->viewport()->update();
+}
+
+void FoliosetAppDelegate::addFolder()
+{
+    endEditing(m_window.get());
+    auto *panel = new QFileDialog(m_window.get(),
+                                  QStringLiteral("Select folder(s) contains Image File(s) : "));
+    panel->setObjectName(QStringLiteral("addFolderPanel"));
+    panel->setAttribute(Qt::WA_DeleteOnClose);
+    panel->setWindowModality(Qt::WindowModal);
+    panel->setFileMode(QFileDialog::Directory);
+    panel->setOption(QFileDialog::ShowDirsOnly);
+    connect(panel, &QFileDialog::filesSelected, this, [this](const QStringList &paths) {
+        Arguments request;
+        for (const QString &path : paths)
+            request.urls << QUrl::fromLocalFile(path);
+        request.isFolders = true;
+        request.isIncludeSubdirectories = inculdeSubfolders();
+        loadURLs(request);
+    });
+    panel->open();
+}
+
+bool FoliosetAppDelegate::dropURLs(const QList<QUrl> &urls)
+{
+    // A list being filled or converted must not change under the worker.
+    if (m_isProcessing || urls.isEmpty())
+        return false;
+    endEditing(m_window.get());
+    Arguments request;
+    request.urls = urls;
+    request.isFolders = true; // dropped files pass the same extension test as found ones
+    request.isIncludeSubdirectories = inculdeSubfolders();
+    loadURLs(request);
+    return true;
+}
+
+void FoliosetAppDelegate::loadURLs(const Arguments &request)
+{
+    if (m_loader->isRunning())
+        return;
+    m_loadStarted = QDateTime::currentDateTime();
+    m_loadGrew = false;
+    resetView(false);
+    startProcess();
+    updateTimeTakenLabel(loadingTime.arg(QStringLiteral("In Process...")));
+    m_ui->cancelBtn->setVisible(true);
+    m_ui->cancelBtn->setEnabled(true);
+    m_loader->start(request, m_files->urls());
+}
+
+void FoliosetAppDelegate::loadFinished()
+{
+    try {
+        const QHeaderView *header = m_ui->mainTableView->horizontalHeader();
+        if (m_loadGrew && header->sortIndicatorSection() >= 0)
+            m_files->sort(header->sortIndicatorSection(), header->sortIndicatorOrder());
+    } catch (const std::exception &e) {
+        logError(QStringLiteral("loadURLs:"), QString::fromUtf8(e.what()));
+    }
+    m_ui->cancelBtn->setVisible(false);
+    stopProcess();
+    resetView(true);
+    updateTimeTakenLabel(
+        loadingTime.arg(timeTakenString(m_loadStarted, QDateTime::currentDateTime())));
+}
+
+void FoliosetAppDelegate::cancelAction()
+{
+    m_isProcessing = false;
+    m_loader->cancel();
+}
+
+void FoliosetAppDelegate::importAction()
+{
+    endEditing(m_window.get());
+    openImportFilesPanel();
+    m_ui->mainTableView->viewport()->update();
+}
+
+void FoliosetAppDelegate::openImportFilesPanel()
+{
+    try {
+        if (!m_importFilesPanel) {
+            m_importFilesPanel = new ImportFilesWindowController(m_window.get());
+            m_importFilesPanel->setDelegate(this);
+            m_importFilesPanel->setAllowedTypes(allowedFileTypes().join(QLatin1Char(',')));
+        }
+        m_importFilesPanel->resetView();
+        m_importFilesPanel->open();
+    } catch (const std::exception &e) {
+        logError(QStringLiteral("openImportFilesPanel"), QString::fromUtf8(e.what()));
+    }
+}
+
+void FoliosetAppDelegate::ImportFilesWindowControllerDidFinish(ImportFilesWindowController *sheet)
+{
+    m_ui->mainTableView->viewport()->update();
+    if (!sheet || sheet->files().isEmpty())
+        return;
+    Arguments request;
+    request.urls = sheet->files();
+    request.isFolders = false;
+    request.isIncludeSubdirectories = inculdeSubfolders();
+    loadURLs(request);
+}
+
+// List commands ----------------------------------------------------------------------------
+
+QList<int> FoliosetAppDelegate::selectedRows() const
+{
+    QList<int> rows;
+    if (const QItemSelectionModel *selection = m_ui->mainTableView->selectionModel()) {
+        const QModelIndexList indexes = selection->selectedRows();
+        for (const QModelIndex &index : indexes)
+            rows << index.row();
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void FoliosetAppDelegate::afterListChange()
+{
+    resetView(true);
+    updateTotalLabel();
+}
+
+void FoliosetAppDelegate::flipCheckMarksOfSelection()
+{
+    for (const int row : selectedRows()) {
+        if (const FileItemPtr item = m_files->item(row))
+            item->setIsSelected(!item->isSelected());
+    }
+    m_files->checkMarksChanged();
+    updateTotalLabel();
+}
+
+void FoliosetAppDelegate::selectDeselectRemoveAll(int code)
+{
+    try {
+        CustomTableView *table = m_ui->mainTableView;
+        switch (code) {
+        case 1:
+            table->selectAll();
+            break;
+        case 2:
+            table->clearSelection();
+            if (m_files->rowCount() > 0)
+                table->selectRow(0);
+            break;
+        case 3: {
+            auto *question = new Alert(m_window.get());
+            question->setAlertStyle(Alert::Style::Critical);
+            question->setMessageText(Utilities::getAppTitle());
+            question->setInformativeText(QStringLiteral("Are you sure to remove all file(s)?"));
+            question->addButtonWithTitle(tr("Yes"));
+            question->addButtonWithTitle(tr("No"));
+            question->beginSheetModalForWindow(m_window.get(), [this, question](int answer) {
+                if (answer == 1) {
+                    m_files->clear();
+                    afterListChange();
+                }
+                m_ui->mainTableView->viewport()->update();
+                question->deleteLater();
+            });
+            break;
+        }
+        case 4:
+            removeFiles();
+            break;
+        default:
+            break;
+        }
+    } catch (const std::exception &e) {
+        logError(QStringLiteral("selectDeselectRemoveAll:"), QString::fromUtf8(e.what()));
+    }
+}
+
+void FoliosetAppDelegate::removeFiles()
+{
+    endEditing(m_window.get());
+    const QList<int> rows = selectedRows();
+    if (rows.isEmpty())
+        return;
+    QSet<const FileItem *> doomed;
+    for (const int row : rows)
+        doomed.insert(m_files->item(row).get());
+    if (m_files->removeIf([&doomed](const FileItem &item) { return doomed.contains(&item); }) > 0)
+        afterListChange();
+}
+
+void FoliosetAppDelegate::checkUncheckInvertSelection(int code)
+{
+    if (code < 1 || code > 3)
+        return;
+    for (const int row : selectedRows()) {
+        if (const FileItemPtr item = m_files->item(row))
+            item->setIsSelected(code == 1 ? true : code == 2 ? false : !item->isSelected());
+    }
+    m_files->checkMarksChanged();
+    afterListChange();
+}
+
+void FoliosetAppDelegate::checkUncheckInvertAll(int code)
+{
+    if (code < 1 || code > 3)
+        return;
+    for (const FileItemPtr &item : m_files->files())
+        item->setIsSelected(code == 1 ? true : code == 2 ? false : !item->isSelected());
+    m_files->checkMarksChanged();
+    afterListChange();
+}
+
+void FoliosetAppDelegate::moveUp()
+{
+    if (!m_ui->navigationSegmented->isSegmentEnabled(0))
+        return;
+    const QList<int> moved = m_files->moveUp(selectedRows());
+    CustomTableView *table = m_ui->mainTableView;
+    table->setFocus();
+    QItemSelection selection;
+    for (const int row : moved)
+        selection.select(m_files->index(row, 0), m_files->index(row, m_files->columnCount() - 1));
+    table->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (!moved.isEmpty())
+        table->scrollTo(m_files->index(*std::min_element(moved.begin(), moved.end()), 0));
+}
+
+void FoliosetAppDelegate::moveDown()
+{
+    if (!m_ui->navigationSegmented->isSegmentEnabled(1))
+        return;
+    const QList<int> moved = m_files->moveDown(selectedRows());
+    CustomTableView *table = m_ui->mainTableView;
+    table->setFocus();
+    QItemSelection selection;
+    for (const int row : moved)
+        selection.select(m_files->index(row, 0), m_files->index(row, m_files->columnCount() - 1));
+    table->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (!moved.isEmpty())
+        table->scrollTo(m_files->index(*std::max_element(moved.begin(), moved.end()), 0));
+}
+
+void FoliosetAppDelegate::keyDownTableView(int direction)
+{
+    if (direction < 0)
+        moveUp();
+    else if (direction > 0)
+        moveDown();
+}
+
+void FoliosetAppDelegate::openFiles()
+{
+    for (const int row : selectedRows())
+        m_workspace.openUrl(m_files->item(row)->filePath());
+}
+
+void FoliosetAppDelegate::openEnclodingFolder()
+{
+    QList<QUrl> files;
+    for (const int row : selectedRows())
+        files << m_files->item(row)->filePath();
+    if (!files.isEmpty())
+        m_workspace.revealFiles(files);
+}
+
+void FoliosetAppDelegate::getInfo()
+{
+    QList<QUrl> files;
+    for (const int row : selectedRows())
+        files << m_files->item(row)->filePath();
+    if (!files.isEmpty())
+        m_workspace.showProperties(files);
+}
+
+void FoliosetAppDelegate::fileDoubleClicked(const QModelIndex &index)
+{
+    const FileItemPtr item = m_files->item(index.row());
+    if (!index.isValid() || !item)
+        return;
+    if (!m_workspace.openUrl(item->filePath()))
+        m_workspace.revealFiles({item->filePath()});
+}
+
+bool FoliosetAppDelegate::containsPDFFiles() const
+{
+    for (const int row : selectedRows()) {
+        if (m_files->item(row)->type().toUpper() == QLatin1String("PDF"))
+            return true;
+    }
+    return false;
+}
+
+bool FoliosetAppDelegate::containsMultiPageFiles() const
+{
+    static const QStringList multiPage{QStringLiteral("TIF"), QStringLiteral("TIFF"),
+                                       QStringLiteral("PDF")};
+    for (const int row : selectedRows()) {
+        if (multiPage.contains(m_files->item(row)->type().toUpper()))
+            return true;
+    }
+    return false;
+}
+
+// Export -----------------------------------------------------------------------------------
+
+void FoliosetAppDelegate::exportAction()
+{
+    endEditing(m_window.get());
+    const QString name = QStringLiteral("Export %1.txt")
+                             .arg(formatDate(QDateTime::currentDateTime(),
+                                             QStringLiteral("dd-MMM-yyyy hh-mm-ss a")));
+    auto *panel =
+        new QFileDialog(m_window.get(), QStringLiteral("Export List To Tab Delimited Text File :"));
+    panel->setObjectName(QStringLiteral("exportPanel"));
+    panel->setAttribute(Qt::WA_DeleteOnClose);
+    panel->setWindowModality(Qt::WindowModal);
+    panel->setAcceptMode(QFileDialog::AcceptSave);
+    panel->setNameFilter(tr("Text files (*.txt)"));
+    panel->setDefaultSuffix(QStringLiteral("txt"));
+    panel->selectFile(name);
+    connect(panel, &QFileDialog::fileSelected, this,
+            [this](const QString &path) { exportTo(path); });
+    panel->open();
+}
+
+bool FoliosetAppDelegate::exportTo(const QString &path)
+{
+    QString reason;
+    if (AtomicFile::writeWhole(path, exportText(m_files->files()), &reason))
+        return true;
+    logError(QStringLiteral("export"), reason);
+    // The earlier file, if any, is untouched; the user should know the list was not written.
+    alert(tr("Unable to export the list to %1: %2").arg(path, reason));
+    return false;
+}
+
+} // namespace folioset
