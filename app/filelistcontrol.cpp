@@ -73,9 +73,11 @@ void FoliosetAppDelegate::connectFileList()
     connect(m_ui->importMenuItem, &QAction::triggered, this, &FoliosetAppDelegate::importAction);
     connect(m_ui->exportMenuItem, &QAction::triggered, this, &FoliosetAppDelegate::exportAction);
 
-    // No order until the user picks a column: a load keeps the order files were found in.
-    table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    // Names in natural order until the user picks another column; every load keeps to it.
+    table->horizontalHeader()->setSortIndicator(FileListModel::columnOf(QStringLiteral("name")),
+                                                Qt::AscendingOrder);
     table->setSortingEnabled(true);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
     buildFileMenus();
 }
 
