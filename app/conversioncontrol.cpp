@@ -8,7 +8,9 @@
 
 #include "filelist/filelistmodel.h"
 #include "model/outputplan.h"
+#include "platform/paths.h"
 #include "platform/systemlog.h"
+#include "usage/usagesreportingwindowcontroller.h"
 #include "windows/alerts.h"
 
 #include <QDir>
@@ -37,15 +39,6 @@ QString nameProblem(const QString &name, const QString &suffix)
     if ((name + suffix).toUtf8().size() > 255)
         return QStringLiteral("PDF file name is too long!\r\nPlease enter a shorter name.");
     return {};
-}
-
-// The nearest folder that exists, so a chooser opens somewhere near a folder that vanished.
-QString nearestFolder(const QString &path)
-{
-    QDir folder(path.isEmpty() ? QDir::homePath() : path);
-    while (!folder.exists() && !folder.isRoot() && folder.cdUp()) {
-    }
-    return folder.exists() ? folder.absolutePath() : QDir::homePath();
 }
 
 // The rows naming the PDF and the image in progress.
@@ -135,7 +128,7 @@ QFileDialog *FoliosetAppDelegate::makeOutputFolderChooser(const QString &message
     chooser->setWindowModality(Qt::WindowModal);
     chooser->setFileMode(QFileDialog::Directory);
     chooser->setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
-    chooser->setDirectory(nearestFolder(m_settings->outputFolderPath()));
+    chooser->setDirectory(nearestExistingFolder(m_settings->outputFolderPath()));
     chooser->setLabelText(QFileDialog::Accept, tr("Convert"));
 
     auto *accessory = new QWidget(chooser);
@@ -292,6 +285,9 @@ void FoliosetAppDelegate::closeProcessAction()
     resetViewForProcess(true);
     stopProcess();
     resetView(true);
+    const QString mode = combineModeName(m_settings->combineOptionIndex());
+    if (m_usagesReport && m_process && !mode.isEmpty())
+        m_usagesReport->updateUsages(mode, m_process->totalFileProcessed());
     m_process.reset();
 }
 

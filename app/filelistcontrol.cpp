@@ -176,6 +176,7 @@ void FoliosetAppDelegate::addFolder()
     panel->setFileMode(QFileDialog::Directory);
     panel->setOption(QFileDialog::ShowDirsOnly);
     connect(panel, &QFileDialog::filesSelected, this, [this](const QStringList &paths) {
+        addRecentItem(paths);
         Arguments request;
         for (const QString &path : paths)
             request.urls << QUrl::fromLocalFile(path);
@@ -192,6 +193,12 @@ bool FoliosetAppDelegate::dropURLs(const QList<QUrl> &urls)
     if (m_isProcessing || urls.isEmpty())
         return false;
     endEditing(m_window.get());
+    QStringList folders;
+    for (const QUrl &url : urls) {
+        if (QFileInfo(url.toLocalFile()).isDir())
+            folders << url.toLocalFile();
+    }
+    addRecentItem(folders);
     Arguments request;
     request.urls = urls;
     request.isFolders = true; // dropped files pass the same extension test as found ones

@@ -8,13 +8,16 @@
 #include "ui_ProcessViewPanel.h"
 
 #include "filelist/filelistmodel.h"
+#include "filelist/fileloader.h"
 #include "model/filetypes.h"
+#include "model/outputplan.h"
 #include "model/utilities.h"
 #include "platform/mainthread.h"
 #include "platform/preferences.h"
 #include "platform/systemlog.h"
 #include "platform/workspace.h"
 #include "resources/usermanual.h"
+#include "usage/usagesreportingwindowcontroller.h"
 #include "widgets/keycharacter.h"
 #include "windows/aboutwindowcontroller.h"
 #include "windows/eulawindowcontroller.h"
@@ -110,7 +113,9 @@ void FoliosetAppDelegate::awakeFromNib()
     m_window->raise();
     m_window->activateWindow();
     m_reviewURL = reviewAddressFormat.arg(productNumber);
+    createUsagesReport();
     m_ui->filesFoldersSegmented->setSelected(inculdeSubfolders(), 2);
+    loadStoredRecentItems();
     updateTimeTakenLabel(QString());
 }
 
@@ -277,14 +282,29 @@ void FoliosetAppDelegate::connectWindow()
     connect(ui.rateUsMenuItem, &QAction::triggered, this, &FoliosetAppDelegate::rateUs);
 }
 
+void FoliosetAppDelegate::createUsagesReport()
+{
+    m_usagesReport = new UsagesReportingWindowController(&m_workspace, m_window.get(), this);
+    m_usagesReport->setReviewFileCountLimit(500);
+    m_usagesReport->setIsReviewEnabled(true);
+    m_usagesReport->setReviewURL(m_reviewURL);
+    if (m_usagesReport->features().isEmpty()) {
+        for (int mode = 0; mode <= 2; ++mode)
+            m_usagesReport->features() << FeatureUsages::initWithName(combineModeName(mode));
+        m_usagesReport->save();
+    }
+}
+
 void FoliosetAppDelegate::applicationDidFinishLaunching()
 {
-    // The usage record's launch check comes here once it exists.
+    if (m_usagesReport)
+        m_usagesReport->validate(false);
 }
 
 void FoliosetAppDelegate::applicationShouldTerminate()
 {
     endEditing(m_window.get());
+    m_loader->cancel();
     if (m_process && !m_process->isCompleted() && m_process->isCombining()) {
         // The PDF being written is abandoned: it never appears, and an earlier file keeps its
         // place. What was finished before stays.
@@ -292,6 +312,7 @@ void FoliosetAppDelegate::applicationShouldTerminate()
         m_process->abortWriting();
         m_process->wait();
     }
+    storeRecentItems();
     m_settings->synchronize();
 }
 
@@ -637,9 +658,8 @@ void FoliosetAppDelegate::websiteAction()
 void FoliosetAppDelegate::rateUs()
 {
     // The desktop's software centre shows the program's own page for an appstream address.
-    const QUrl review = m_reviewURL.isEmpty()
-                            ? QUrl(QStringLiteral("appstream://com.quillmark.Folioset"))
-                            : QUrl(m_reviewURL);
+    const QUrl review = m_usagesReport ? QUrl(m_usagesReport->reviewURL())
+                                       : QUrl(QStringLiteral("appstream://com.quillmark.Folioset"));
     m_workspace.openUrl(review);
 }
 

@@ -5,6 +5,7 @@
 #include "model/fileitem.h"
 #include "model/pdfsettings.h"
 #include "model/settings.h"
+#include "recentitem.h"
 
 #include <QColor>
 #include <QDateTime>
@@ -32,6 +33,7 @@ namespace folioset {
 
 class FileListModel;
 class FileLoader;
+class UsagesReportingWindowController;
 class Workspace;
 
 // The one controller of the folioset2 window: owns the file list, the settings, the working
@@ -159,6 +161,14 @@ public:
     QMenu *headerContextMenu() const { return m_headerContextMenu; }
     void menuNeedsUpdate(QMenu *menu);
 
+    // Recent folders (recentfolders.cpp).
+    void addRecentItem(const QStringList &folders);
+    void loadRecentFolders();
+    void recentFolderChanged(int index);
+    const QList<RecentItem> &recentItems() const { return m_recentItems; }
+
+    UsagesReportingWindowController *usagesReport() const { return m_usagesReport; }
+
     // Conversion.
     void convertAction();
     void combine();
@@ -200,6 +210,10 @@ private:
     void loadFinished();
     QList<int> selectedRows() const;
     void afterListChange();
+    void loadStoredRecentItems();
+    void storeRecentItems();
+    void replaceListWithFolders(const QStringList &folders);
+    void createUsagesReport();
     QString alertTitle() const;
     void alert(const QString &message);
 
@@ -218,6 +232,8 @@ private:
     QMenu *m_filesContextMenu = nullptr;
     QMenu *m_headerContextMenu = nullptr;
     FileLoader *m_loader = nullptr;
+    QList<RecentItem> m_recentItems;
+    UsagesReportingWindowController *m_usagesReport = nullptr; // a child of this object
     QDateTime m_loadStarted;
     bool m_loadGrew = false;
     QPointer<QDialog> m_agreement;

@@ -80,8 +80,7 @@ private slots:
     void emptyListShowsTheHint();
 
 private:
-    template <typename T>
-    T *element(const char *name) const
+    template <typename T> T *element(const char *name) const
     {
         T *found = m_controller->window()->findChild<T *>(QLatin1String(name));
         if (!found)
@@ -175,8 +174,7 @@ void TestFileListCommands::selectRows(const QList<int> &rows)
     table()->clearSelection();
     for (const int row : rows)
         table()->selectionModel()->select(m_controller->files().index(row, 0),
-                                          QItemSelectionModel::Select |
-                                              QItemSelectionModel::Rows);
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 void TestFileListCommands::droppedFoldersAndFilesAreFiltered_data()
@@ -190,9 +188,8 @@ void TestFileListCommands::droppedFoldersAndFilesAreFiltered_data()
     QTest::newRow("files by exact extension")
         << QStringList{"loose.JPG", "loose.Jpg", "photos/d.pdf", "photos/e.txt"} << false
         << QStringList{"loose.JPG"};
-    QTest::newRow("overlapping, each once")
-        << QStringList{"photos", "photos/sub", "photos/a.jpg"} << true
-        << QStringList{"a.jpg", "b.JPG", "f.jpg"};
+    QTest::newRow("overlapping, each once") << QStringList{"photos", "photos/sub", "photos/a.jpg"}
+                                            << true << QStringList{"a.jpg", "b.JPG", "f.jpg"};
 }
 
 void TestFileListCommands::droppedFoldersAndFilesAreFiltered()
@@ -213,8 +210,9 @@ void TestFileListCommands::droppedFoldersAndFilesAreFiltered()
              QStringLiteral("%1 Total file(s); %1 file selected; Total PDF file(s) to create: %1")
                  .arg(expected.size()));
     QVERIFY(table()->isEnabled());
-    QVERIFY(element<QLabel>("labelStatusTime")->text().startsWith(
-        QLatin1String("Total Time Taken : 00:")));
+    QVERIFY(element<QLabel>("labelStatusTime")
+                ->text()
+                .startsWith(QLatin1String("Total Time Taken : 00:")));
 
     // The same drop again changes nothing, not even the order.
     const QStringList before = listNames();
@@ -263,11 +261,12 @@ void TestFileListCommands::keysFlipRemoveAndMove()
     for (const FileItemPtr &item : m_controller->files().files())
         marks << item->isSelected();
     QCOMPARE(marks, (QList<bool>{true, true, false, true, false, true}));
-    QVERIFY(element<QLabel>("labelTotalFiles")->text().contains(QLatin1String("; 4 file selected")));
+    QVERIFY(
+        element<QLabel>("labelTotalFiles")->text().contains(QLatin1String("; 4 file selected")));
 
     QTest::keyClick(table(), Qt::Key_Up, Qt::ControlModifier);
-    QCOMPARE(listNames(), (QStringList{"row0.jpg", "row2.jpg", "row3.jpg", "row4.jpg", "row1.jpg",
-                                       "row5.jpg"}));
+    QCOMPARE(listNames(),
+             (QStringList{"row0.jpg", "row2.jpg", "row3.jpg", "row4.jpg", "row1.jpg", "row5.jpg"}));
     QCOMPARE(table()->selectionModel()->selectedRows().size(), 3);
     QVERIFY(table()->selectionModel()->isRowSelected(1, {}));
 
@@ -339,7 +338,8 @@ void TestFileListCommands::removeAllAsksFirst()
     addFiles(3);
     const AlertAnswerer answerer(answer);
     element<SegmentedControl>("navigationSegmented")->click(2);
-    QTRY_COMPARE(answerer.texts(), QStringList{QStringLiteral("Are you sure to remove all file(s)?")});
+    QTRY_COMPARE(answerer.texts(),
+                 QStringList{QStringLiteral("Are you sure to remove all file(s)?")});
     QTRY_COMPARE(m_controller->files().rowCount(), answer == 0 ? 0 : 3);
     QCOMPARE(element<SegmentedControl>("commandSegmented")->isSegmentEnabled(1), answer != 0);
 }
@@ -349,8 +349,10 @@ void TestFileListCommands::importSheetMessagesAndReset()
     element<SegmentedControl>("filesFoldersSegmented")->click(3);
     ImportFilesWindowController *sheet = m_controller->importFilesPanel();
     QVERIFY(sheet && sheet->isVisible());
-    QCOMPARE(sheet->findChild<QRadioButton *>(QStringLiteral("importFromFileBtn"))->text(), QStringLiteral("From a Text &File"));
-    QCOMPARE(sheet->findChild<QRadioButton *>(QStringLiteral("importFromTextBtn"))->text(), QStringLiteral("From Pasted &Text"));
+    QCOMPARE(sheet->findChild<QRadioButton *>(QStringLiteral("importFromFileBtn"))->text(),
+             QStringLiteral("From a Text &File"));
+    QCOMPARE(sheet->findChild<QRadioButton *>(QStringLiteral("importFromTextBtn"))->text(),
+             QStringLiteral("From Pasted &Text"));
     {
         const AlertAnswerer answerer;
         sheet->findChild<QPushButton *>(QStringLiteral("importBtn"))->click();
@@ -365,7 +367,9 @@ void TestFileListCommands::importSheetMessagesAndReset()
         QCOMPARE(answerer.texts(), QStringList{QStringLiteral("No File(s) Found!")});
     }
     sheet->findChild<QRadioButton *>(QStringLiteral("importFromTextBtn"))->click();
-    QVERIFY(sheet->findChild<QLineEdit *>(QStringLiteral("importFile"))->text().isEmpty()); // switching drops what was entered
+    QVERIFY(sheet->findChild<QLineEdit *>(QStringLiteral("importFile"))
+                ->text()
+                .isEmpty()); // switching drops what was entered
     {
         const AlertAnswerer answerer;
         sheet->findChild<QPushButton *>(QStringLiteral("importBtn"))->click();
@@ -374,18 +378,24 @@ void TestFileListCommands::importSheetMessagesAndReset()
     }
     // A paste shows the cleaned list: accepted paths, each once.
     const QString a = m_tree.filePath("photos/a.jpg");
-    QGuiApplication::clipboard()->setText(a + "\n" + a + "\n/x/b.PNG\n/x/notes.txt\n/x/c.gif\n/x/d.bmp\n");
+    QGuiApplication::clipboard()->setText(a + "\n" + a +
+                                          "\n/x/b.PNG\n/x/notes.txt\n/x/c.gif\n/x/d.bmp\n");
     sheet->findChild<QPushButton *>(QStringLiteral("pasteFromClipboardBtn"))->click();
-    QCOMPARE(sheet->findChild<QPlainTextEdit *>(QStringLiteral("importText"))->toPlainText(), a + "\n/x/b.PNG\n/x/c.gif\n/x/d.bmp");
-    QCOMPARE(sheet->findChild<QLabel *>(QStringLiteral("totalFilesFound"))->text(), QStringLiteral("Total Files Found : 4"));
+    QCOMPARE(sheet->findChild<QPlainTextEdit *>(QStringLiteral("importText"))->toPlainText(),
+             a + "\n/x/b.PNG\n/x/c.gif\n/x/d.bmp");
+    QCOMPARE(sheet->findChild<QLabel *>(QStringLiteral("totalFilesFound"))->text(),
+             QStringLiteral("Total Files Found : 4"));
 
     sheet->findChild<QPushButton *>(QStringLiteral("cancelImportBtn"))->click();
     QVERIFY(!sheet->isVisible());
     QCOMPARE(m_controller->files().rowCount(), 0);
     m_controller->importAction();
-    QVERIFY(sheet->findChild<QPlainTextEdit *>(QStringLiteral("importText"))->toPlainText().isEmpty());
-    QCOMPARE(sheet->findChild<QLabel *>(QStringLiteral("totalFilesFound"))->text(), QStringLiteral("Total Files Found : 0"));
-    QVERIFY(sheet->findChild<QRadioButton *>(QStringLiteral("importFromTextBtn"))->isChecked()); // the method stays
+    QVERIFY(
+        sheet->findChild<QPlainTextEdit *>(QStringLiteral("importText"))->toPlainText().isEmpty());
+    QCOMPARE(sheet->findChild<QLabel *>(QStringLiteral("totalFilesFound"))->text(),
+             QStringLiteral("Total Files Found : 0"));
+    QVERIFY(sheet->findChild<QRadioButton *>(QStringLiteral("importFromTextBtn"))
+                ->isChecked()); // the method stays
     sheet->cancelAction();
 }
 
@@ -393,9 +403,9 @@ void TestFileListCommands::importSheetAddsTheListedFiles()
 {
     const QString list = m_tree.filePath(QStringLiteral("list.txt"));
     // The import takes any letter case, unlike a drop.
-    QVERIFY(fixtures::writeBytes(list, (m_tree.filePath("loose.Jpg") + "\n" +
-                                        m_tree.filePath("photos/a.jpg") + "\n")
-                                           .toUtf8()));
+    QVERIFY(fixtures::writeBytes(
+        list,
+        (m_tree.filePath("loose.Jpg") + "\n" + m_tree.filePath("photos/a.jpg") + "\n").toUtf8()));
     m_controller->importAction();
     ImportFilesWindowController *sheet = m_controller->importFilesPanel();
     sheet->findChild<QRadioButton *>(QStringLiteral("importFromFileBtn"))->click();
