@@ -223,18 +223,20 @@ void FoliosetAppDelegate::loadURLs(const Arguments &request)
 
 void FoliosetAppDelegate::loadFinished()
 {
-    try {
-        const QHeaderView *header = m_ui->mainTableView->horizontalHeader();
-        if (m_loadGrew && header->sortIndicatorSection() >= 0)
-            m_files->sort(header->sortIndicatorSection(), header->sortIndicatorOrder());
-    } catch (const std::exception &e) {
-        logError(QStringLiteral("loadURLs:"), QString::fromUtf8(e.what()));
+    const auto finish = [this] {
+        m_ui->cancelBtn->setVisible(false);
+        stopProcess();
+        resetView(true);
+        updateTimeTakenLabel(
+            loadingTime.arg(timeTakenString(m_loadStarted, QDateTime::currentDateTime())));
+    };
+    const QHeaderView *header = m_ui->mainTableView->horizontalHeader();
+    if (!m_loadGrew || header->sortIndicatorSection() < 0) {
+        finish();
+        return;
     }
-    m_ui->cancelBtn->setVisible(false);
-    stopProcess();
-    resetView(true);
-    updateTimeTakenLabel(
-        loadingTime.arg(timeTakenString(m_loadStarted, QDateTime::currentDateTime())));
+    // The window stays busy until the list is in order; the keys are worked out off this thread.
+    m_files->sortInBackground(header->sortIndicatorSection(), header->sortIndicatorOrder(), finish);
 }
 
 void FoliosetAppDelegate::cancelAction()

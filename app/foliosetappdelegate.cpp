@@ -478,7 +478,7 @@ void FoliosetAppDelegate::updateTotalLabel()
             .arg(all.size())
             .arg(checked)
             .arg(toCreate));
-    m_ui->labelTotalFiles->repaint();
+    m_ui->labelTotalFiles->update();
     // While files arrive the line counts them; the time label keeps saying a load is running.
     if (!m_isProcessing)
         updateTimeTakenLabel(QString());

@@ -11,16 +11,24 @@ count=${COUNT:-100000}
 folder=${BENCH_DIR:-/tmp/folioset-bench}/list-$count
 program="$build/bench/folioset_listload"
 [ -x "$program" ] || cmake --build "$build" --target folioset_listload >/dev/null
-if [ ! -d "$folder" ]; then
+if [ ! -f "$folder/.complete" ]; then
+    rm -rf "$folder"
     mkdir -p "$folder"
-    "$build/bench/folioset_makecorpus" small "$folder/seed" 1 >/dev/null
-    seed=$(find "$folder/seed" -type f | head -1)
-    for ((i = 0; i < count; i++)); do
-        sub=$((i / 1000))
-        [ $((i % 1000)) -eq 0 ] && mkdir -p "$folder/$sub"
-        ln "$seed" "$folder/$sub/img$i.jpg"
-    done
-    rm -rf "$folder/seed"
+    "$build/bench/folioset_makecorpus" small "$folder/seeds" 20 >/dev/null
+    # Hard links of a few seeds (a file system allows only so many links to one file): the load
+    # still finds, opens and probes every one of them.
+    python3 - "$folder" "$count" <<'PY'
+import os, sys
+folder, count = sys.argv[1], int(sys.argv[2])
+seeds = sorted(os.path.join(folder, "seeds", f) for f in os.listdir(os.path.join(folder, "seeds")))
+for i in range(count):
+    sub = os.path.join(folder, str(i // 1000))
+    if i % 1000 == 0:
+        os.makedirs(sub, exist_ok=True)
+    os.link(seeds[i % len(seeds)], os.path.join(sub, "img%d.jpg" % i))
+PY
+    rm -rf "$folder/seeds"
+    touch "$folder/.complete"
 fi
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT

@@ -12,6 +12,12 @@ const QString checkColumn = QStringLiteral("isselected");
 
 FileListModel::FileListModel(QObject *parent) : QAbstractTableModel(parent) {}
 
+FileListModel::~FileListModel()
+{
+    if (m_sorter)
+        m_sorter->wait();
+}
+
 const QList<FileListModel::Column> &FileListModel::columns()
 {
     static const QList<Column> all{

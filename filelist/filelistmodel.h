@@ -5,9 +5,12 @@
 #include <QAbstractTableModel>
 #include <QList>
 #include <QSet>
+#include <QThread>
 #include <QUrl>
 
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace folioset {
 
@@ -25,6 +28,7 @@ public:
     };
 
     explicit FileListModel(QObject *parent = nullptr);
+    ~FileListModel() override;
 
     static const QList<Column> &columns();
     // The column of an identifier, letter case included; -1 when there is none.
@@ -54,6 +58,13 @@ public:
     // the user's language (img2 before img10), dates by time, sizes by bytes. Equal values keep
     // their order.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    // The same, with the sort keys computed on a thread of its own so the window keeps drawing;
+    // the new order is applied on this thread, unless the list changed meanwhile. `done` runs
+    // after either.
+    void sortInBackground(int column, Qt::SortOrder order, const std::function<void()> &done);
+    // The rows of `files` in sorted order; safe on any thread.
+    static std::vector<int> sortedOrder(const QList<FileItemPtr> &files, int column,
+                                        Qt::SortOrder order);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -69,9 +80,11 @@ signals:
 
 private:
     void swapRows(int upper);
+    void applyOrder(const std::vector<int> &rows);
 
     QList<FileItemPtr> m_files;
     QSet<QUrl> m_urls;
+    std::unique_ptr<QThread> m_sorter;
 };
 
 } // namespace folioset

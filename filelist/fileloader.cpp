@@ -15,6 +15,7 @@ namespace {
 // at once and the main thread never spends long on one batch.
 constexpr int kBatchItems = 512;
 constexpr int kBatchMilliseconds = 100;
+constexpr int kBatchesAhead = 2;
 
 } // namespace
 
@@ -59,9 +60,18 @@ void FileLoader::run(const Arguments &request, QSet<QUrl> known)
     const auto deliver = [&] {
         if (batch.isEmpty())
             return;
-        // Queued: the main thread appends while this thread goes on walking.
+        // The main thread appends while this thread goes on walking, but never falls more than
+        // a couple of batches behind: queued work would otherwise keep it from drawing and
+        // answering the user until the walk ends.
+        while (m_batchesInFlight.load() >= kBatchesAhead && m_keepGoing.load())
+            QThread::msleep(2);
+        ++m_batchesInFlight;
         QMetaObject::invokeMethod(
-            this, [this, items = std::move(batch)] { emit itemsFound(items); },
+            this,
+            [this, items = std::move(batch)] {
+                --m_batchesInFlight;
+                emit itemsFound(items);
+            },
             Qt::QueuedConnection);
         batch.clear();
         sinceBatch.restart();

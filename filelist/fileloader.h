@@ -44,6 +44,7 @@ private:
 
     std::unique_ptr<QThread> m_thread;
     std::atomic<bool> m_keepGoing{false};
+    std::atomic<int> m_batchesInFlight{0};
     bool m_running = false;
 };
 

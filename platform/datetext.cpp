@@ -6,6 +6,7 @@
 #include <unicode/timezone.h>
 #include <unicode/unistr.h>
 
+#include <map>
 #include <memory>
 
 namespace folioset {
@@ -26,13 +27,22 @@ QString formatDate(const QDateTime &when, const QString &unicodePattern)
 {
     if (!when.isValid())
         return {};
-    UErrorCode status = U_ZERO_ERROR;
-    icu::SimpleDateFormat format(toIcu(unicodePattern), icu::Locale::getDefault(), status);
-    if (U_FAILURE(status))
-        return {};
-    format.adoptTimeZone(icu::TimeZone::createDefault());
+    // Making a formatter costs far more than using one, and a table of dates asks for the same
+    // few patterns over and over: one per pattern and thread, kept.
+    thread_local std::map<QString, std::unique_ptr<icu::SimpleDateFormat>> formats;
+    std::unique_ptr<icu::SimpleDateFormat> &format = formats[unicodePattern];
+    if (!format) {
+        UErrorCode status = U_ZERO_ERROR;
+        format = std::make_unique<icu::SimpleDateFormat>(toIcu(unicodePattern),
+                                                         icu::Locale::getDefault(), status);
+        if (U_FAILURE(status)) {
+            format.reset();
+            return {};
+        }
+        format->adoptTimeZone(icu::TimeZone::createDefault());
+    }
     icu::UnicodeString out;
-    format.format(UDate(when.toMSecsSinceEpoch()), out);
+    format->format(UDate(when.toMSecsSinceEpoch()), out);
     return fromIcu(out);
 }
 

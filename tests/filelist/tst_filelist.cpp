@@ -284,6 +284,28 @@ void TestFileList::sortsNaturallyAndStably()
     model.sort(FileListModel::columnOf(QStringLiteral("sizeInKB")), Qt::AscendingOrder);
     QCOMPARE(namesOf(model.files()),
              (QStringList{"img2.jpg", "IMG1.jpg", "img2b.jpg", "img10.jpg"}));
+
+    // By modification time, as the file system tells it now; in the background, the same.
+    const QDateTime base(QDate(2026, 1, 1), QTime(12, 0));
+    const QStringList byAge{"img2b.jpg", "img10.jpg", "IMG1.jpg", "img2.jpg"};
+    for (int i = 0; i < byAge.size(); ++i) {
+        QFile file(folder + QLatin1Char('/') + byAge.at(i));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(base.addSecs(60 * i), QFileDevice::FileModificationTime));
+    }
+    model.sort(FileListModel::columnOf(QStringLiteral("dateModified")), Qt::AscendingOrder);
+    QCOMPARE(namesOf(model.files()), byAge);
+    bool done = false;
+    model.sortInBackground(name, Qt::AscendingOrder, [&done] { done = true; });
+    QTRY_VERIFY(done);
+    QCOMPARE(namesOf(model.files()).first(), QStringLiteral("IMG1.jpg"));
+    // A list changed meanwhile is left as it is: the order worked out no longer fits it.
+    done = false;
+    model.sortInBackground(FileListModel::columnOf(QStringLiteral("dateModified")),
+                           Qt::AscendingOrder, [&done] { done = true; });
+    model.removeIf([](const FileItem &item) { return item.name() == QLatin1String("img2.jpg"); });
+    QTRY_VERIFY(done);
+    QCOMPARE(namesOf(model.files()), (QStringList{"IMG1.jpg", "img2b.jpg", "img10.jpg"}));
 }
 
 void TestFileList::exportWritesEveryItemAsItIs()
