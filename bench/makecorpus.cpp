@@ -5,7 +5,9 @@
 //
 // SET is photos (4000x3000 JPEG), small (640x480 JPEG), scans (A4 300 dpi gray PNG),
 // tiffs (ten A4 300 dpi LZW pages: even files bilevel, odd files 8-bit gray), bmps
-// (2000x1500 24-bit) or gifs (800x600, 256-colour palette).
+// (2000x1500 24-bit), gifs (800x600, 256-colour palette), or one of the single large TIFF
+// pages: largegray (20000x20000 8-bit text scan, LZW), largeg4 (the same page bilevel, Group 4
+// in one strip), largergb (12000x9000 photo, LZW).
 
 #include "gifwriter.h"
 
@@ -21,6 +23,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -29,28 +32,44 @@ constexpr int a4Height = 3508;
 constexpr int dotsPerMetre300 = 11811;
 
 // Smooth colour fields (sky, skin, walls) plus sensor noise: what a camera JPEG spends its
-// bytes on.
-QImage photoLike(int width, int height, quint32 seed)
+// bytes on. Made a row at a time from one generator, so a picture of any size needs one row.
+class PhotoRows
 {
-    QRandomGenerator random(seed);
-    const double fx = 1.0 + random.bounded(3.0), fy = 1.0 + random.bounded(3.0);
-    const double phase = random.bounded(6.28);
-    QImage image(width, height, QImage::Format_RGB888);
-    for (int y = 0; y < height; ++y) {
-        uchar *line = image.scanLine(y);
-        const double v = double(y) / height;
-        for (int x = 0; x < width; ++x) {
-            const double u = double(x) / width;
-            const double wave = std::sin(fx * 6.28 * u + phase) * std::cos(fy * 6.28 * v);
-            const int noise = int(random.bounded(15)) - 7;
+public:
+    PhotoRows(int width, int height, quint32 seed)
+        : m_width(width), m_height(height), m_random(seed), m_fx(1.0 + m_random.bounded(3.0)),
+          m_fy(1.0 + m_random.bounded(3.0)), m_phase(m_random.bounded(6.28))
+    {}
+
+    // Rows are made in order: the noise continues from the row before.
+    void next(uchar *line)
+    {
+        const double v = double(m_y++) / m_height;
+        for (int x = 0; x < m_width; ++x) {
+            const double u = double(x) / m_width;
+            const double wave = std::sin(m_fx * 6.28 * u + m_phase) * std::cos(m_fy * 6.28 * v);
+            const int noise = int(m_random.bounded(15)) - 7;
             const int r = int(128 + 90 * wave + 30 * u) + noise;
-            const int g = int(110 + 70 * std::sin(6.28 * (u + v) + phase)) + noise;
+            const int g = int(110 + 70 * std::sin(6.28 * (u + v) + m_phase)) + noise;
             const int b = int(150 - 80 * v + 40 * wave) + noise;
             line[3 * x] = uchar(std::clamp(r, 0, 255));
             line[3 * x + 1] = uchar(std::clamp(g, 0, 255));
             line[3 * x + 2] = uchar(std::clamp(b, 0, 255));
         }
     }
+
+private:
+    int m_width, m_height, m_y = 0;
+    QRandomGenerator m_random;
+    double m_fx, m_fy, m_phase;
+};
+
+QImage photoLike(int width, int height, quint32 seed)
+{
+    PhotoRows rows(width, height, seed);
+    QImage image(width, height, QImage::Format_RGB888);
+    for (int y = 0; y < height; ++y)
+        rows.next(image.scanLine(y));
     return image;
 }
 
@@ -125,6 +144,83 @@ bool writeTiffPages(const QString &path, quint32 seed, bool bilevel)
     return ok;
 }
 
+quint32 mix(quint32 a, quint32 b, quint32 c)
+{
+    quint32 h = a * 0x9E3779B1u ^ (b + 0x7F4A7C15u) * 0x85EBCA77u ^ (c + 0x165667B1u) * 0xC2B2AE3Du;
+    h ^= h >> 15;
+    h *= 0x2C1B3C6Du;
+    return h ^ (h >> 12);
+}
+
+// The look of textScan (lines of words of short strokes on paper, every 52 rows) for a page of
+// any size, computed a row at a time from hashes instead of drawn.
+void textRow(int y, int width, int height, quint32 seed, uchar *row)
+{
+    std::fill(row, row + width, uchar(250));
+    const int line = (y - 250 + 51) / 52; // the first line whose baseline is at or below y
+    const int baseline = 250 + line * 52;
+    if (y < 250 - 31 || baseline > height - 250 || baseline - y >= 32)
+        return;
+    for (int cell = 0, x = 200; x < width - 250; ++cell, x += 20) {
+        const quint32 h = mix(seed, quint32(line), quint32(cell));
+        if (h % 7 == 0)
+            continue; // between words
+        const int strokeHeight = 18 + int(h >> 8) % 14;
+        const int slant = int(h >> 16) % 7 - 3;
+        const int dy = baseline - y;
+        if (dy >= strokeHeight)
+            continue;
+        const int cx = x + slant * dy / strokeHeight;
+        for (int dx = 0; dx < 3; ++dx)
+            row[cx + dx] = uchar(20 + mix(seed, quint32(y), quint32(cx + dx)) % 40);
+    }
+}
+
+// One page written a row at a time, LZW in strips of 64 rows or Group 4 in one strip (as
+// scanners write them).
+bool writeLargeTiff(const QString &path, int width, int height, int samples, bool bilevel,
+                    const std::function<void(int y, uchar *row)> &fill)
+{
+    TIFF *tiff = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    if (!tiff)
+        return false;
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, samples);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, bilevel ? 1 : 8);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC,
+                 bilevel        ? PHOTOMETRIC_MINISWHITE
+                 : samples == 3 ? PHOTOMETRIC_RGB
+                                : PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, bilevel ? COMPRESSION_CCITTFAX4 : COMPRESSION_LZW);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, bilevel ? height : 64);
+    TIFFSetField(tiff, TIFFTAG_XRESOLUTION, 300.0);
+    TIFFSetField(tiff, TIFFTAG_YRESOLUTION, 300.0);
+    TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    // libtiff would otherwise buffer a whole one-strip page before compressing it.
+    TIFFWriteBufferSetup(tiff, nullptr, 1024 * 1024);
+    std::vector<uchar> samplesRow(std::size_t(width) * std::size_t(samples));
+    std::vector<uchar> bits(std::size_t(width + 7) / 8);
+    bool ok = true;
+    for (int y = 0; y < height && ok; ++y) {
+        fill(y, samplesRow.data());
+        uchar *row = samplesRow.data();
+        if (bilevel) {
+            std::fill(bits.begin(), bits.end(), uchar(0));
+            for (int x = 0; x < width; ++x) {
+                if (samplesRow[std::size_t(x)] < 128) // MINISWHITE: a set bit is black
+                    bits[std::size_t(x / 8)] |= uchar(0x80 >> (x % 8));
+            }
+            row = bits.data();
+        }
+        ok = TIFFWriteScanline(tiff, row, uint32_t(y), 0) >= 0;
+    }
+    ok = ok && TIFFWriteDirectory(tiff);
+    TIFFClose(tiff);
+    return ok;
+}
+
 bool writeQtImage(const QString &path, const QImage &image, const char *format, int quality)
 {
     QImageWriter writer(path, format);
@@ -162,6 +258,23 @@ const Set sets[] = {
     {"gifs", "gif",
      [](const QString &path, quint32 seed) {
          return bench::writeGif(path, photoLike(800, 600, seed));
+     }},
+    // Single large pages, for the memory benchmark (bench/largepage.sh).
+    {"largegray", "tif",
+     [](const QString &path, quint32 seed) {
+         return writeLargeTiff(path, 20000, 20000, 1, false,
+                               [&](int y, uchar *row) { textRow(y, 20000, 20000, seed, row); });
+     }},
+    {"largeg4", "tif",
+     [](const QString &path, quint32 seed) {
+         return writeLargeTiff(path, 20000, 20000, 1, true,
+                               [&](int y, uchar *row) { textRow(y, 20000, 20000, seed, row); });
+     }},
+    {"largergb", "tif",
+     [](const QString &path, quint32 seed) {
+         PhotoRows rows(12000, 9000, seed);
+         return writeLargeTiff(path, 12000, 9000, 3, false,
+                               [&](int, uchar *row) { rows.next(row); });
      }},
 };
 

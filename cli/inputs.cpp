@@ -30,7 +30,8 @@ QStringList folderFiles(const QString &folder, bool recursive)
 
 } // namespace
 
-GatheredInputs gatherInputs(const QStringList &arguments, bool recursive)
+GatheredInputs gatherInputs(const QStringList &arguments, bool recursive,
+                            const QList<ListEntry> &listed)
 {
     GatheredInputs gathered;
     QSet<QString> seen;
@@ -51,6 +52,16 @@ GatheredInputs gatherInputs(const QStringList &arguments, bool recursive)
         } else {
             gathered.missing << argument;
         }
+    }
+    for (const ListEntry &entry : listed) {
+        const QFileInfo info(entry.path);
+        if (entry.path.isEmpty())
+            gathered.skipped.append({entry, QStringLiteral("empty line")});
+        else if (info.isFile())
+            add(QDir::cleanPath(info.absoluteFilePath()));
+        else
+            gathered.skipped.append({entry, info.exists() ? QStringLiteral("not a file")
+                                                          : QStringLiteral("no such file")});
     }
     return gathered;
 }

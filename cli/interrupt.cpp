@@ -16,7 +16,10 @@ namespace {
 // Shared with the signal handler, which may touch nothing else.
 volatile sig_atomic_t interruptCount = 0;
 int pipeFds[2] = {-1, -1};
-struct sigaction previousAction;
+// Ctrl-C, and the polite end a batch system sends when a job runs out of time: both stop the
+// run after its current image, so the report and the log still say what was done.
+constexpr int kSignals[] = {SIGINT, SIGTERM};
+struct sigaction previousActions[2];
 
 void onInterrupt(int)
 {
@@ -43,7 +46,9 @@ InterruptGuard::InterruptGuard()
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    if (::sigaction(SIGINT, &action, &previousAction) != 0) {
+    if (::sigaction(kSignals[0], &action, &previousActions[0]) != 0 ||
+        ::sigaction(kSignals[1], &action, &previousActions[1]) != 0) {
+        ::sigaction(kSignals[0], &previousActions[0], nullptr);
         ::close(pipeFds[0]);
         ::close(pipeFds[1]);
         pipeFds[0] = pipeFds[1] = -1;
@@ -59,7 +64,8 @@ InterruptGuard::~InterruptGuard()
     if (!m_installed)
         return;
     m_notifier.reset();
-    ::sigaction(SIGINT, &previousAction, nullptr);
+    for (int i = 0; i < 2; ++i)
+        ::sigaction(kSignals[i], &previousActions[i], nullptr);
     ::close(pipeFds[0]);
     ::close(pipeFds[1]);
     pipeFds[0] = pipeFds[1] = -1;

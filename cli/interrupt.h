@@ -8,7 +8,8 @@ class QSocketNotifier;
 
 namespace folioset::cli {
 
-// Ctrl-C while a run is going: the first one is handed to the main thread as interrupted(),
+// Ctrl-C (or SIGTERM) while a run is going: the first one is handed to the main thread as
+// interrupted(),
 // so that the run can stop after its current image and still write what it has; a second one
 // removes the temporary files of any PDF being written and ends the process at once with
 // status 130. One instance at a time; the previous handling comes back when it is destroyed.

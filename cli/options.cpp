@@ -42,6 +42,21 @@ QString readPassword(const QString &option, const QString &fileName, QIODevice *
     return firstLine(file);
 }
 
+QList<ListEntry> readList(const QString &fileName, ListSeparator separator,
+                          QIODevice *standardInput)
+{
+    if (fileName == stdinName) {
+        if (!standardInput || !standardInput->isReadable())
+            throw UsageError{QStringLiteral("--from-file: standard input cannot be read")};
+        return readInputList(*standardInput, separator);
+    }
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw UsageError{
+            QStringLiteral("--from-file: cannot read '%1': %2").arg(fileName, file.errorString())};
+    return readInputList(file, separator);
+}
+
 int choice(const QString &option, const QString &value, const QStringList &names)
 {
     const qsizetype index = names.indexOf(value);
@@ -73,6 +88,8 @@ void addOptions(QCommandLineParser &parser)
         parser.addOption(QCommandLineOption(names));
     };
     flag({QStringLiteral("r"), QStringLiteral("recursive")});
+    valued({QStringLiteral("from-file")}, QStringLiteral("FILE"));
+    flag({QStringLiteral("0"), QStringLiteral("null")});
     valued({QStringLiteral("mode")}, QStringLiteral("MODE"));
     valued({QStringLiteral("name")}, QStringLiteral("NAME"));
     valued({QStringLiteral("group-size")}, QStringLiteral("N"));
@@ -89,6 +106,7 @@ void addOptions(QCommandLineParser &parser)
     valued({QStringLiteral("bookmarks")}, QStringLiteral("KIND"));
     valued({QStringLiteral("pages")}, QStringLiteral("RULE"));
     valued({QStringLiteral("log-dir")}, QStringLiteral("DIR"));
+    valued({QStringLiteral("report")}, QStringLiteral("FILE"));
     flag({QStringLiteral("open")});
     flag({QStringLiteral("q"), QStringLiteral("quiet")});
     flag({QStringLiteral("h"), QStringLiteral("help")});
@@ -106,8 +124,11 @@ Options readOptions(const QCommandLineParser &parser, QIODevice *standardInput)
 {
     Options options;
     options.inputs = parser.positionalArguments();
-    if (options.inputs.isEmpty())
+    const bool listed = parser.isSet(QStringLiteral("from-file"));
+    if (options.inputs.isEmpty() && !listed)
         throw UsageError{QStringLiteral("no input files or folders given")};
+    if (parser.isSet(QStringLiteral("null")) && !listed)
+        throw UsageError{QStringLiteral("-0 needs --from-file")};
     options.recursive = parser.isSet(QStringLiteral("recursive"));
     if (parser.isSet(QStringLiteral("mode")))
         options.mode =
@@ -144,12 +165,26 @@ Options readOptions(const QCommandLineParser &parser, QIODevice *standardInput)
         if (parser.isSet(option))
             *field = readPassword(option, parser.value(option), standardInput);
     }
+    if (listed) {
+        const QString list = parser.value(QStringLiteral("from-file"));
+        // The passwords are the first lines of standard input; a list there would start with
+        // them, or they with the list.
+        if (list == stdinName &&
+            (parser.value(QStringLiteral("open-password-file")) == stdinName ||
+             parser.value(QStringLiteral("permission-password-file")) == stdinName))
+            throw UsageError{QStringLiteral("--from-file - cannot share standard input with a "
+                                            "password file")};
+        options.listedInputs = readList(
+            list,
+            parser.isSet(QStringLiteral("null")) ? ListSeparator::Nul : ListSeparator::Newline,
+            standardInput);
+    }
     options.noPrint = parser.isSet(QStringLiteral("no-print"));
     options.noCopy = parser.isSet(QStringLiteral("no-copy"));
     if (parser.isSet(QStringLiteral("key-bits")))
         options.encryptionStrength =
             choice(QStringLiteral("key-bits"), parser.value(QStringLiteral("key-bits")),
-                   {QStringLiteral("40"), QStringLiteral("128")});
+                   {QStringLiteral("40"), QStringLiteral("128"), QStringLiteral("256")});
     if (parser.isSet(QStringLiteral("bookmarks")))
         options.bookmarkType =
             choice(QStringLiteral("bookmarks"), parser.value(QStringLiteral("bookmarks")),
@@ -168,6 +203,11 @@ Options readOptions(const QCommandLineParser &parser, QIODevice *standardInput)
         options.logFolder = parser.value(QStringLiteral("log-dir"));
         if (options.logFolder.isEmpty())
             throw UsageError{QStringLiteral("--log-dir must not be empty")};
+    }
+    if (parser.isSet(QStringLiteral("report"))) {
+        options.reportPath = parser.value(QStringLiteral("report"));
+        if (options.reportPath.isEmpty())
+            throw UsageError{QStringLiteral("--report must not be empty")};
     }
     options.open = parser.isSet(QStringLiteral("open"));
     options.quiet = parser.isSet(QStringLiteral("quiet"));

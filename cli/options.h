@@ -1,5 +1,7 @@
 #pragma once
 
+#include "inputlist.h"
+
 #include "model/selectionrange.h"
 
 #include <QString>
@@ -20,6 +22,7 @@ namespace folioset::cli {
 struct Options
 {
     QStringList inputs;
+    QList<ListEntry> listedInputs; // read from --from-file, in its order
     bool recursive = false;
     int mode = 0; // CombineMode: 0 single, 1 merge, 2 group
     QString name; // base name of the merged or grouped PDFs, without ".pdf"
@@ -34,11 +37,12 @@ struct Options
     std::optional<QString> permissionPassword;
     bool noPrint = false;
     bool noCopy = false;
-    std::optional<int> encryptionStrength; // 0: 40-bit key, 1: 128-bit key
+    std::optional<int> encryptionStrength; // 0: 40-bit RC4, 1: 128-bit RC4, 2: 256-bit AES
     std::optional<int> bookmarkType;       // 0 none, 1 file name, 2 name without extension, 3 path
 
     SelectionRange pages; // applied to every multi-page input
     QString logFolder;    // empty: the per-user "Logs" folder
+    QString reportPath;   // empty: no report
     bool open = false;
     bool quiet = false;
 
@@ -49,13 +53,7 @@ struct Options
     bool hasIneffectiveRights() const;
 };
 
-enum class ParseStatus
-{
-    Run,
-    Help,
-    Version,
-    UsageError
-};
+enum class ParseStatus { Run, Help, Version, UsageError };
 
 struct ParseResult
 {
@@ -66,7 +64,8 @@ struct ParseResult
 
 // `arguments` includes the program name first, as QCoreApplication::arguments() gives it.
 // Password files named "-" are read from `standardInput`, one line each: the open password's
-// first when both are; `standardInput` may be null when there is none.
+// first when both are; an input list named "-" is read from it whole, and cannot share it with
+// a password. `standardInput` may be null when there is none.
 ParseResult parseArguments(const QStringList &arguments, QIODevice *standardInput);
 
 // "all", "1-3,7-7" (a single "5" stands for "5-5"), "step:N" or "rstep:N" with N >= 1.

@@ -10,8 +10,6 @@ namespace folioset::cli {
 
 namespace {
 
-const QString completed = QStringLiteral("Completed");
-
 // The run converts pages by number only for these; every other input is one image.
 bool isTiff(const QString &path)
 {
@@ -19,11 +17,15 @@ bool isTiff(const QString &path)
     return suffix == QLatin1String("TIF") || suffix == QLatin1String("TIFF");
 }
 
-QString describePage(const LogFile &page)
+QString pageStatus(const LogFile &page)
 {
     // An empty status is what the run leaves when a page failed in an unexpected way.
-    const QString status =
-        page.status.isEmpty() ? QStringLiteral("could not be converted") : page.status;
+    return page.status.isEmpty() ? QStringLiteral("could not be converted") : page.status;
+}
+
+QString describePage(const LogFile &page)
+{
+    const QString status = pageStatus(page);
     if (isTiff(page.sourceFile))
         return QStringLiteral("%1 (page %2): %3")
             .arg(page.sourceFile)
@@ -33,6 +35,12 @@ QString describePage(const LogFile &page)
 }
 
 } // namespace
+
+const QString &completedStatus()
+{
+    static const QString text = QStringLiteral("Completed");
+    return text;
+}
 
 const QString &allCreatedMessage()
 {
@@ -47,10 +55,12 @@ Outcome assessRun(const QString &message, const Log &log, const QList<OutputFile
     for (const LogFiles &output : log.files) {
         for (const LogFile &page : output.logFiles) {
             ++entriesPerSource[page.sourceFile];
-            if (page.status != completed)
+            if (page.status != completedStatus()) {
                 outcome.problems << describePage(page);
+                outcome.failedInputs.append({page.sourceFile, page.sourcePageNo, pageStatus(page)});
+            }
         }
-        if (output.status != completed)
+        if (output.status != completedStatus())
             outcome.problems << QStringLiteral("%1: %2").arg(
                 QDir(output.targetPath).filePath(output.filename), output.status);
     }
@@ -62,10 +72,13 @@ Outcome assessRun(const QString &message, const Log &log, const QList<OutputFile
             if (entriesPerSource.contains(source))
                 continue;
             if (i < log.files.size() && isTiff(source) &&
-                Process::getPageRanges(item.get()).isEmpty())
+                Process::getPageRanges(item.get()).isEmpty()) {
                 outcome.problems << QStringLiteral("%1: no pages selected").arg(source);
-            else
+                outcome.failedInputs.append({source, 0, QStringLiteral("no pages selected")});
+            } else {
                 ++notReached;
+                outcome.failedInputs.append({source, 0, QStringLiteral("not converted")});
+            }
         }
     }
     if (notReached > 0)

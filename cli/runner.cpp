@@ -5,12 +5,14 @@
 #include "interrupt.h"
 #include "options.h"
 #include "outcome.h"
+#include "report.h"
 
 #include "engine/process.h"
 #include "model/fileitem.h"
 #include "model/outputplan.h"
 #include "model/settings.h"
 #include "model/utilities.h"
+#include "platform/atomicfile.h"
 #include "platform/workspace.h"
 
 #include <QCoreApplication>
@@ -75,9 +77,10 @@ QList<FileItemPtr> makeItems(const QStringList &files, const SelectionRange &pag
 }
 
 // Spins the main thread's event loop until the run is over: the run makes blocking calls to
-// the main thread and its progress signals arrive here queued.
-void runWithProgress(Process &process, Console &console, int total)
+// the main thread and its progress signals arrive here queued. True when Ctrl-C stopped it.
+bool runWithProgress(Process &process, Console &console, int total)
 {
+    bool stopped = false;
     const qsizetype outputs = process.outputFiles().size();
     QEventLoop loop;
     QElapsedTimer elapsed;
@@ -100,6 +103,7 @@ void runWithProgress(Process &process, Console &console, int total)
     QObject::connect(&interrupts, &InterruptGuard::interrupted, &loop, [&] {
         console.note(prefix + QStringLiteral("stopping after the current image (press Ctrl-C "
                                              "again to quit at once)"));
+        stopped = true;
         process.stop();
     });
     QObject::connect(&process, &Process::isCompletedChanged, &loop, [&] {
@@ -117,13 +121,49 @@ void runWithProgress(Process &process, Console &console, int total)
     console.clearProgress();
     // Opening the folder is posted to this thread just before the run completes.
     QCoreApplication::sendPostedEvents();
+    return stopped;
 }
 
-void report(const Process &process, const QList<OutputFile> &plan, const QString &outputFolder,
-            const GatheredInputs &inputs, Console &console, bool *succeeded)
+// Inputs that never reached the run, on the terminal and in the report.
+void tellRejects(const GatheredInputs &inputs, Console &console, Report &report)
+{
+    for (const QString &missing : inputs.missing) {
+        console.error(prefix + missing + QStringLiteral(": no such file or folder"));
+        report.addMissingArgument(missing);
+    }
+    for (const SkippedEntry &skipped : inputs.skipped) {
+        const QString what = skipped.entry.path.isEmpty()
+                                 ? skipped.reason
+                                 : skipped.entry.path + QStringLiteral(": ") + skipped.reason;
+        console.error(prefix +
+                      QStringLiteral("input list, line %1: %2").arg(skipped.entry.line).arg(what));
+        report.addSkippedEntry(skipped);
+    }
+}
+
+void reportOutputs(const QList<OutputFile> &plan, const Log &log, Report &report)
+{
+    for (qsizetype i = 0; i < plan.size(); ++i) {
+        const QString &path = plan.at(i).filename;
+        if (i >= log.files.size()) {
+            report.addOutput(path, 0, 0, Report::OutputStatus::NotStarted);
+        } else if (const LogFiles &entry = log.files.at(i); entry.status == completedStatus()) {
+            report.addOutput(path, entry.pages, QFileInfo(path).size(),
+                             Report::OutputStatus::Written);
+        } else {
+            // The run writes no file without pages; any other unwritten file failed to save.
+            report.addOutput(path, 0, 0,
+                             entry.pages == 0 ? Report::OutputStatus::NoPages
+                                              : Report::OutputStatus::Failed);
+        }
+    }
+}
+
+void tell(const Process &process, const QList<OutputFile> &plan, const QString &outputFolder,
+          const GatheredInputs &inputs, Console &console, Report &report, bool *succeeded)
 {
     const Outcome outcome = assessRun(process.message(), process.log(), plan);
-    *succeeded = outcome.succeeded && inputs.missing.isEmpty();
+    *succeeded = outcome.succeeded && !inputs.hasRejects();
     const QString message =
         QString(process.message()).replace(QLatin1String("\r\n"), QLatin1String(" "));
     if (process.message() == allCreatedMessage())
@@ -132,8 +172,10 @@ void report(const Process &process, const QList<OutputFile> &plan, const QString
         console.error(prefix + message);
     for (const QString &problem : outcome.problems)
         console.error(prefix + problem);
-    for (const QString &missing : inputs.missing)
-        console.error(prefix + missing + QStringLiteral(": no such file or folder"));
+    reportOutputs(plan, process.log(), report);
+    for (const FailedInput &failed : outcome.failedInputs)
+        report.addFailedInput(failed);
+    tellRejects(inputs, console, report);
     console.info(QStringLiteral("%1 of %2 PDF file(s) written to %3 in %4")
                      .arg(process.totalFileCreated())
                      .arg(plan.size())
@@ -148,30 +190,38 @@ void report(const Process &process, const QList<OutputFile> &plan, const QString
         console.error(QStringLiteral("Log: ") + logPath);
 }
 
-} // namespace
-
-int runConversion(const Options &options, Console &console)
+// How a run ended, for the closing line of the report.
+struct Ending
 {
-    const GatheredInputs inputs = gatherInputs(options.inputs, options.recursive);
+    Report::RunStatus status = Report::RunStatus::Failed;
+    QString reason; // why nothing was converted, when that is the case
+};
+
+Ending failedBeforeStart(Console &console, const QString &reason)
+{
+    console.error(prefix + reason);
+    return {Report::RunStatus::Failed, reason};
+}
+
+Ending convert(const Options &options, Console &console, Report &report)
+{
+    const GatheredInputs inputs =
+        gatherInputs(options.inputs, options.recursive, options.listedInputs);
     if (inputs.files.isEmpty()) {
-        for (const QString &missing : inputs.missing)
-            console.error(prefix + missing + QStringLiteral(": no such file or folder"));
-        console.error(prefix + QStringLiteral("no images to convert"));
-        return 1;
+        tellRejects(inputs, console, report);
+        return failedBeforeStart(console, QStringLiteral("no images to convert"));
     }
 
     const QString outputFolder = absoluteFolder(options.outputFolder);
-    if (!QDir().mkpath(outputFolder)) {
-        console.error(prefix + QStringLiteral("cannot create the output folder ") + outputFolder);
-        return 1;
-    }
+    if (!QDir().mkpath(outputFolder))
+        return failedBeforeStart(console,
+                                 QStringLiteral("cannot create the output folder ") + outputFolder);
     QString logFolder;
     if (!options.logFolder.isEmpty()) {
         logFolder = absoluteFolder(options.logFolder);
-        if (!QDir().mkpath(logFolder)) {
-            console.error(prefix + QStringLiteral("cannot create the log folder ") + logFolder);
-            return 1;
-        }
+        if (!QDir().mkpath(logFolder))
+            return failedBeforeStart(console,
+                                     QStringLiteral("cannot create the log folder ") + logFolder);
     } else if (QString why;
                !Utilities::createApplicationUsersFolder(QStringLiteral("Logs"), &why)) {
         console.error(prefix + why);
@@ -196,11 +246,52 @@ int runConversion(const Options &options, Console &console)
     process.log().setLogFolder(logFolder);
     process.setObserver(&observer);
     process.setWorkspace(&workspace);
-    runWithProgress(process, console, int(items.size()));
+    const bool stopped = runWithProgress(process, console, int(items.size()));
 
     bool succeeded = false;
-    report(process, plan, outputFolder, inputs, console, &succeeded);
-    return succeeded ? 0 : 1;
+    tell(process, plan, outputFolder, inputs, console, report, &succeeded);
+    if (stopped)
+        return {Report::RunStatus::Stopped, {}};
+    return {succeeded ? Report::RunStatus::Succeeded : Report::RunStatus::Failed, {}};
+}
+
+// Opened before the run, so that a report that cannot be written stops it before it starts.
+std::unique_ptr<AtomicFile> openReport(const QString &path, Console &console)
+{
+    QString why;
+    std::unique_ptr<AtomicFile> file;
+    if (QDir().mkpath(QFileInfo(path).absolutePath()))
+        file = AtomicFile::open(path, &why);
+    else
+        why = QStringLiteral("cannot create its folder");
+    if (!file)
+        console.error(prefix + QStringLiteral("cannot write the report %1: %2").arg(path, why));
+    return file;
+}
+
+} // namespace
+
+int runConversion(const Options &options, Console &console)
+{
+    std::unique_ptr<AtomicFile> reportFile;
+    if (!options.reportPath.isEmpty()) {
+        reportFile = openReport(options.reportPath, console);
+        if (!reportFile)
+            return 1;
+    }
+    Report report;
+    const Ending ending = convert(options, console, report);
+    if (reportFile) {
+        QString why;
+        reportFile->write(report.text(ending.status, ending.reason));
+        if (!reportFile->commit(&why)) {
+            console.error(
+                prefix +
+                QStringLiteral("cannot write the report %1: %2").arg(options.reportPath, why));
+            return 1;
+        }
+    }
+    return ending.status == Report::RunStatus::Succeeded ? 0 : 1;
 }
 
 } // namespace folioset::cli

@@ -1,7 +1,9 @@
 #include "process.h"
 
+#include "openahead.h"
+
 #include "engine/pdf/document.h"
-#include "engine/pdf/imagesource.h"
+#include "engine/image/imagesource.h"
 #include "engine/probe/probes.h"
 #include "model/settings.h"
 #include "model/utilities.h"
@@ -48,6 +50,12 @@ QString folderOf(const QString &path)
 QString reasonOf(const std::exception &e)
 {
     return QString::fromUtf8(e.what());
+}
+
+// The window offers 0 and 1; 2 comes from the command line only.
+int keyBits(int encryptionStrength)
+{
+    return encryptionStrength == 0 ? 40 : encryptionStrength == 2 ? 256 : 128;
 }
 
 } // namespace
@@ -186,6 +194,14 @@ void Process::start()
     setText(m_message, QStringLiteral(""), &Process::messageChanged);
     bool failed = false;
 
+    QStringList inputs;
+    for (const OutputFile &output : std::as_const(m_outputFiles)) {
+        for (const FileItemPtr &item : output.fileItems) {
+            if (item)
+                inputs << item->filePath().toLocalFile();
+        }
+    }
+    m_openAhead = std::make_unique<OpenAhead>(std::move(inputs));
     try {
         for (const OutputFile &output : std::as_const(m_outputFiles)) {
             if (!m_isCombining)
@@ -198,6 +214,7 @@ void Process::start()
         logError(QStringLiteral("Process=>start"), reasonOf(e));
         failed = true;
     }
+    m_openAhead.reset();
 
     m_log.endTime = QDateTime::currentDateTime();
     m_log.save();
@@ -284,7 +301,7 @@ void Process::addItemPages(pdf::Document &document, const FileItem &item, LogFil
 
     if (isTiff(path)) {
         QString reason;
-        const std::unique_ptr<pdf::ImageSource> source = pdf::ImageSource::open(path, &reason);
+        const std::unique_ptr<image::ImageSource> source = m_openAhead->take(path, &reason);
         if (!source) {
             // An unreadable TIFF would otherwise vanish from a merged document without a trace.
             entry.logFiles.append(LogFile{path, 1, 0, unableToLoadImage});
@@ -319,7 +336,7 @@ void Process::addItemPages(pdf::Document &document, const FileItem &item, LogFil
     LogFile &page = entry.logFiles.last();
     try {
         QString reason;
-        const std::unique_ptr<pdf::ImageSource> source = pdf::ImageSource::open(path, &reason);
+        const std::unique_ptr<image::ImageSource> source = m_openAhead->take(path, &reason);
         if (source && document.appendImagePage(*source, 0, &reason)) {
             page.targetPageNo = document.pageCount();
             page.status = completed;
@@ -352,7 +369,7 @@ bool Process::writeDocument(pdf::Document &document, const QString &path)
             options.security =
                 pdf::Security{pdfSettings.pdfOpenPassword(), pdfSettings.pdfPermissionPassword(),
                               pdfSettings.canPrint(), pdfSettings.canCopy(),
-                              pdfSettings.encryptionStrength() == 0 ? 40 : 128};
+                              keyBits(pdfSettings.encryptionStrength())};
         }
         writeBackSettings();
     }

@@ -15,6 +15,7 @@ class QThread;
 
 namespace folioset {
 
+class OpenAhead;
 class PDFSettings;
 class Settings;
 class Workspace;
@@ -142,6 +143,7 @@ private:
     ProcessObserver *m_observer = nullptr;
     Workspace *m_workspace = nullptr;
     std::unique_ptr<QThread> m_thread;
+    std::unique_ptr<OpenAhead> m_openAhead; // while the run goes
 };
 
 } // namespace folioset

@@ -15,6 +15,9 @@ namespace folioset {
 // name, replacing an earlier file in one step. Where the file system refuses unnamed files, a
 // short hidden name is used instead and removed on every failure.
 //
+// Bytes go to disk while the file grows, in steps of a few megabytes, so that commit() waits
+// only for the last of them.
+//
 // Every write, flush and close is checked, short writes included. The first failure is kept:
 // later writes do nothing, commit() reports it, and the target stays as it was. Destroying a
 // file that was not committed discards it.
@@ -58,6 +61,7 @@ private:
     AtomicFile() = default;
     bool flushBuffer();
     bool writeAll(const char *data, std::size_t size);
+    bool startWriteback();
     bool fail(const char *what);
     bool giveName();
     void remember(const QByteArray &name);
@@ -72,6 +76,9 @@ private:
     bool m_unnamed = false;
     bool m_done = false;
     std::size_t m_size = 0;
+    std::size_t m_written = 0;       // bytes handed to the system
+    std::size_t m_writebackFrom = 0; // where the disk has not yet been told to start
+    bool m_writeback = true;
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_buffered = 0;
     QString m_failure;

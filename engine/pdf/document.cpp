@@ -1,7 +1,7 @@
 #include "document.h"
 
 #include "documentdata.h"
-#include "fileimagesource.h"
+#include "engine/image/fileimagesource.h"
 #include "pagelayout.h"
 
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -12,6 +12,9 @@
 #include <malloc.h>
 
 namespace folioset::pdf {
+
+using image::FileImageSource;
+using image::SpillAccess;
 
 namespace {
 
@@ -74,7 +77,7 @@ void tuneAllocatorForStreams()
 SpillFile *Document::Private::spillFile(QString *reason)
 {
     if (!spill) {
-        spill = SpillFile::create(reason);
+        spill = image::SpillFile::create(reason);
         context->spill = spill;
     }
     return spill.get();
@@ -118,12 +121,13 @@ bool Document::appendImagePage(const ImageSource &source, int index, QString *re
         const PageLayout layout = layoutPage(image->image.width, image->image.height,
                                              image->resolution, image->orientation);
         QPDF &pdf = *d->pdf;
-        const QPDFObjectHandle xobject = makeImageXObject(pdf, image->image, d->context);
+        const QPDFObjectHandle xobject =
+            makeImageXObject(pdf, image->image, d->context, d->profiles);
         const QPDFObjectHandle page = makePage(pdf, xobject, layout);
         QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(page), false);
         const auto &mask = image->image.softMask;
-        d->sixteenBit = d->sixteenBit || image->image.bitsPerComponent == 16 ||
-                        (mask && mask->bitsPerComponent == 16);
+        d->needsPdf15 = d->needsPdf15 || image->image.bitsPerComponent == 16 ||
+                        (mask && mask->bitsPerComponent == 16) || d->profiles.needsPdf15();
         d->pages.push_back({page, QSizeF(layout.mediaWidth, layout.mediaHeight), layout.rotate});
     } catch (const std::exception &e) {
         if (reason)

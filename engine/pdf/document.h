@@ -7,9 +7,13 @@
 #include <memory>
 #include <optional>
 
+namespace folioset::image {
+class ImageSource;
+}
+
 namespace folioset::pdf {
 
-class ImageSource;
+using image::ImageSource;
 
 struct DocumentInfo
 {
@@ -26,7 +30,9 @@ struct Security
     QString ownerPassword; // lifts the restrictions below
     bool canPrint = true;
     bool canCopy = true;
-    int keyBits = 40; // 40: RC4 R2; 128: RC4 R3. Modify, annotate, forms and assembly never allowed.
+    // 40: RC4 R2; 128: RC4 R3; 256: AES-256 R6. Modify, annotate, forms and assembly never
+    // allowed.
+    int keyBits = 40;
 };
 
 struct WriteOptions

@@ -1,9 +1,10 @@
 #pragma once
 
 #include "document.h"
+#include "engine/image/spillfile.h"
+#include "icccolourspaces.h"
 #include "imagestream.h"
 #include "outline.h"
-#include "spillfile.h"
 
 #include <qpdf/QPDF.hh>
 
@@ -28,7 +29,9 @@ struct Document::Private
     std::shared_ptr<SpillFile> spill;
     std::shared_ptr<WriteContext> context = std::make_shared<WriteContext>();
     bool outlineRoot = false;
-    bool sixteenBit = false; // 16-bit samples came with PDF 1.5
+    // Whether the file must say PDF 1.5: 16-bit samples and version 4 colour profiles came with it.
+    bool needsPdf15 = false;
+    IccColourSpaces profiles;
     std::vector<OutlineEntry> outline;
 
     SpillFile *spillFile(QString *reason);

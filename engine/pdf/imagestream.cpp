@@ -1,7 +1,6 @@
 #include "imagestream.h"
 
-#include "filestamp.h"
-#include "spillfile.h"
+#include "engine/image/filestamp.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -16,6 +15,11 @@
 #include <unistd.h>
 
 namespace folioset::pdf {
+
+using image::ByteRange;
+using image::ColorSpace;
+using image::StreamFilter;
+using image::StreamOrigin;
 
 namespace {
 
@@ -37,6 +41,9 @@ public:
         const std::size_t size =
             std::size_t(std::clamp<std::uint64_t>(m_origin.totalLength(), 1, kChunk));
         const std::unique_ptr<char[]> buffer(new char[size]);
+        const QByteArray &prefix = m_origin.prefix;
+        pipeline->write(reinterpret_cast<const unsigned char *>(prefix.constData()),
+                        std::size_t(prefix.size()));
         if (m_origin.kind == StreamOrigin::Kind::SourceFile)
             copyFromSource(pipeline, buffer.get(), size);
         else
@@ -76,7 +83,7 @@ private:
         struct stat status
         {};
         if (::fstat(fd, &status) != 0 || status.st_size != m_origin.fileSize ||
-            (m_origin.modified >= 0 && modificationTime(status) != m_origin.modified))
+            (m_origin.modified >= 0 && image::modificationTime(status) != m_origin.modified))
             sourceChanged();
         for (const ByteRange &range : m_origin.ranges) {
             for (std::uint64_t done = 0; done < range.length;) {
@@ -111,24 +118,28 @@ private:
     StreamOrigin m_origin;
 };
 
-QPDFObjectHandle colorSpaceObject(const EmbeddedImage &image)
+QPDFObjectHandle colorSpaceObject(QPDF &pdf, const EmbeddedImage &image, IccColourSpaces &profiles)
 {
+    const bool indexed = image.colorSpace == ColorSpace::Indexed;
+    QPDFObjectHandle base;
+    if (!image.iccProfile.isEmpty())
+        base = profiles.colourSpace(pdf, image.iccProfile, indexed ? 3 : image.components());
     switch (image.colorSpace) {
     case ColorSpace::Gray:
-        return QPDFObjectHandle::newName("/DeviceGray");
+        return base.isInitialized() ? base : QPDFObjectHandle::newName("/DeviceGray");
     case ColorSpace::Rgb:
-        return QPDFObjectHandle::newName("/DeviceRGB");
+        return base.isInitialized() ? base : QPDFObjectHandle::newName("/DeviceRGB");
     case ColorSpace::Cmyk:
-        return QPDFObjectHandle::newName("/DeviceCMYK");
+        return base.isInitialized() ? base : QPDFObjectHandle::newName("/DeviceCMYK");
     case ColorSpace::Indexed:
         break;
     }
-    auto indexed = QPDFObjectHandle::newArray();
-    indexed.appendItem(QPDFObjectHandle::newName("/Indexed"));
-    indexed.appendItem(QPDFObjectHandle::newName("/DeviceRGB"));
-    indexed.appendItem(QPDFObjectHandle::newInteger(image.palette.size() / 3 - 1));
-    indexed.appendItem(QPDFObjectHandle::newString(image.palette.toStdString()));
-    return indexed;
+    auto lookup = QPDFObjectHandle::newArray();
+    lookup.appendItem(QPDFObjectHandle::newName("/Indexed"));
+    lookup.appendItem(base.isInitialized() ? base : QPDFObjectHandle::newName("/DeviceRGB"));
+    lookup.appendItem(QPDFObjectHandle::newInteger(image.palette.size() / 3 - 1));
+    lookup.appendItem(QPDFObjectHandle::newString(image.palette.toStdString()));
+    return lookup;
 }
 
 QPDFObjectHandle decodeArray(const EmbeddedImage &image)
@@ -144,7 +155,8 @@ QPDFObjectHandle decodeArray(const EmbeddedImage &image)
 } // namespace
 
 QPDFObjectHandle makeImageXObject(QPDF &pdf, const EmbeddedImage &image,
-                                  const std::shared_ptr<WriteContext> &context)
+                                  const std::shared_ptr<WriteContext> &context,
+                                  IccColourSpaces &profiles)
 {
     QPDFObjectHandle stream = pdf.newStream();
     QPDFObjectHandle dict = stream.getDict();
@@ -152,12 +164,16 @@ QPDFObjectHandle makeImageXObject(QPDF &pdf, const EmbeddedImage &image,
     dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
     dict.replaceKey("/Width", QPDFObjectHandle::newInteger(image.width));
     dict.replaceKey("/Height", QPDFObjectHandle::newInteger(image.height));
-    dict.replaceKey("/ColorSpace", colorSpaceObject(image));
+    dict.replaceKey("/ColorSpace", colorSpaceObject(pdf, image, profiles));
     dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(image.bitsPerComponent));
-    if (image.invertedDecode)
+    // Group 4 data codes runs as white or black; which bit value black decodes to (/BlackIs1)
+    // is the reader's choice. Gray whose 0 is white takes the default and needs no /Decode.
+    const bool ccitt = image.filter == StreamFilter::CcittG4;
+    const bool whiteIsZero = image.colorSpace == ColorSpace::Gray && image.invertedDecode;
+    if (image.invertedDecode && !(ccitt && whiteIsZero))
         dict.replaceKey("/Decode", decodeArray(image));
     if (image.softMask)
-        dict.replaceKey("/SMask", makeImageXObject(pdf, *image.softMask, context));
+        dict.replaceKey("/SMask", makeImageXObject(pdf, *image.softMask, context, profiles));
 
     QPDFObjectHandle filter;
     QPDFObjectHandle parms = QPDFObjectHandle::newNull();
@@ -177,6 +193,15 @@ QPDFObjectHandle makeImageXObject(QPDF &pdf, const EmbeddedImage &image,
         parms.replaceKey("/Colors", QPDFObjectHandle::newInteger(image.components()));
         parms.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(image.bitsPerComponent));
         parms.replaceKey("/Columns", QPDFObjectHandle::newInteger(image.width));
+        break;
+    case StreamFilter::CcittG4:
+        filter = QPDFObjectHandle::newName("/CCITTFaxDecode");
+        parms = QPDFObjectHandle::newDictionary();
+        parms.replaceKey("/K", QPDFObjectHandle::newInteger(-1));
+        parms.replaceKey("/Columns", QPDFObjectHandle::newInteger(image.width));
+        parms.replaceKey("/Rows", QPDFObjectHandle::newInteger(image.height));
+        if (!whiteIsZero)
+            parms.replaceKey("/BlackIs1", QPDFObjectHandle::newBool(true));
         break;
     }
     stream.replaceStreamData(std::make_shared<ImageDataProvider>(context, image.origin), filter,

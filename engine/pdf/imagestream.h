@@ -1,6 +1,8 @@
 #pragma once
 
-#include "embeddedimage.h"
+#include "engine/image/embeddedimage.h"
+#include "engine/image/spillfile.h"
+#include "icccolourspaces.h"
 
 #include <QString>
 
@@ -13,7 +15,8 @@
 
 namespace folioset::pdf {
 
-class SpillFile;
+using image::EmbeddedImage;
+using image::SpillFile;
 
 // What the image streams of one document share while it is written.
 struct WriteContext
@@ -40,8 +43,10 @@ public:
     WriteCancelled() : WriteFailure("The write was cancelled") {}
 };
 
-// An image XObject (with its soft mask) whose bytes are read only when qpdf writes it.
+// An image XObject (with its soft mask) whose bytes are read only when qpdf writes it; its
+// profile, if any, becomes one of the document's ICC colour spaces.
 QPDFObjectHandle makeImageXObject(QPDF &pdf, const EmbeddedImage &image,
-                                  const std::shared_ptr<WriteContext> &context);
+                                  const std::shared_ptr<WriteContext> &context,
+                                  IccColourSpaces &profiles);
 
 } // namespace folioset::pdf

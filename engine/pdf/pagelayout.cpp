@@ -2,9 +2,10 @@
 
 namespace folioset::pdf {
 
-PageLayout layoutPage(int pixelWidth, int pixelHeight, Resolution resolution, int orientation)
+PageLayout layoutPage(int pixelWidth, int pixelHeight, image::Resolution resolution,
+                      int orientation)
 {
-    const Resolution dpi = resolution.isKnown() ? resolution : Resolution{72, 72};
+    const image::Resolution dpi = resolution.isKnown() ? resolution : image::Resolution{72, 72};
     // The image's size in its stored orientation.
     const double w = pixelWidth * 72.0 / dpi.x;
     const double h = pixelHeight * 72.0 / dpi.y;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "embeddedimage.h"
+#include "engine/image/embeddedimage.h"
 
 #include <array>
 
@@ -18,6 +18,7 @@ struct PageLayout
 // A page exactly the size of the image at its resolution (72 dpi when unknown), showing it
 // upright. Turns are left to /Rotate so the image stays as stored; mirrored orientations have
 // no /Rotate equivalent and are drawn with a flipping matrix.
-PageLayout layoutPage(int pixelWidth, int pixelHeight, Resolution resolution, int orientation);
+PageLayout layoutPage(int pixelWidth, int pixelHeight, image::Resolution resolution,
+                      int orientation);
 
 } // namespace folioset::pdf

@@ -66,6 +66,17 @@ std::string passwordBytes(const QString &password)
 
 void setEncryption(QPDFWriter &writer, const Security &security)
 {
+    const qpdf_r3_print_e print = security.canPrint ? qpdf_r3p_full : qpdf_r3p_none;
+    if (security.keyBits >= 256) {
+        // Revision 6 takes passwords as UTF-8 itself. Accessibility stays allowed, as below;
+        // metadata is encrypted like everything else, so that nothing can be read without the
+        // password.
+        const std::string user = security.userPassword.toStdString();
+        const std::string owner = security.ownerPassword.toStdString();
+        writer.setR6EncryptionParameters(user.c_str(), owner.c_str(), true, security.canCopy, false,
+                                         false, false, false, print, true);
+        return;
+    }
     const std::string user = passwordBytes(security.userPassword);
     const std::string owner = passwordBytes(security.ownerPassword);
     if (security.keyBits <= 40) {
@@ -74,9 +85,8 @@ void setEncryption(QPDFWriter &writer, const Security &security)
     } else {
         // Accessibility stays allowed: it lets screen readers read the text to those who need it,
         // which is not the copying the owner wants to prevent.
-        writer.setR3EncryptionParametersInsecure(user.c_str(), owner.c_str(), true,
-                                                 security.canCopy, false, false, false, false,
-                                                 security.canPrint ? qpdf_r3p_full : qpdf_r3p_none);
+        writer.setR3EncryptionParametersInsecure(
+            user.c_str(), owner.c_str(), true, security.canCopy, false, false, false, false, print);
     }
 }
 
@@ -144,7 +154,7 @@ bool Document::write(const QString &path, const WriteOptions &options,
         writer.setOutputPipeline(&pipeline);
         writer.setObjectStreamMode(qpdf_o_disable);
         writer.setStreamDataMode(qpdf_s_preserve);
-        writer.setMinimumPDFVersion(d->sixteenBit ? "1.5" : "1.4");
+        writer.setMinimumPDFVersion(d->needsPdf15 ? "1.5" : "1.4");
         if (options.security)
             setEncryption(writer, *options.security);
         writer.write();

@@ -3,17 +3,41 @@
 #include "engine/pdf/pdfinspect.h"
 #include "platform/edition.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 
+#include <cstring>
 #include <optional>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace folioset {
 
 namespace {
 
+// JPEG and PNG files hold one image, as their signatures show. Qt would say the same after
+// searching its format plugins by content, which costs more than the rest of adding a small
+// file to a list; every other file is counted by Qt.
+bool hasSingleImageSignature(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    unsigned char head[8] = {};
+    const ssize_t got = ::read(fd, head, sizeof head);
+    ::close(fd);
+    static constexpr unsigned char jpeg[] = {0xFF, 0xD8, 0xFF};
+    static constexpr unsigned char png[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    return (got >= qsizetype(sizeof jpeg) && std::memcmp(head, jpeg, sizeof jpeg) == 0) ||
+           (got == qsizetype(sizeof png) && std::memcmp(head, png, sizeof png) == 0);
+}
+
 int imageCount(const QString &path)
 {
+    if (hasSingleImageSignature(path))
+        return 1;
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
     return std::max(0, reader.imageCount());

@@ -197,6 +197,7 @@ void TestCli::parsesEveryOption_data()
     row("no-copy", {"--no-copy", out, "o", "a"}, {"print=1", "copy=0", "apply=1"});
     row("key-bits 40", {"--key-bits", "40", out, "o", "a"}, {"strength=0", "apply=1"});
     row("key-bits 128", {"--key-bits", "128", out, "o", "a"}, {"strength=1", "apply=1"});
+    row("key-bits 256", {"--key-bits", "256", out, "o", "a"}, {"strength=2", "apply=1"});
     row("bookmarks none", {"--bookmarks", "none", out, "o", "a"}, {"bookmarks=0", "apply=1"});
     row("bookmarks name", {"--bookmarks", "name", out, "o", "a"}, {"bookmarks=1"});
     row("bookmarks stem", {"--bookmarks", "stem", out, "o", "a"}, {"bookmarks=2"});
@@ -251,7 +252,7 @@ void TestCli::rejectsUsageErrors_data()
     row("group size text", {"--group-size", "two", "-o", "o", "a"}, "--group-size");
     row("group size negative", {"--group-size", "-3", "-o", "o", "a"}, "--group-size");
     row("key bits 64", {"--key-bits", "64", "-o", "o", "a"}, "--key-bits");
-    row("key bits 256", {"--key-bits", "256", "-o", "o", "a"}, "--key-bits");
+    row("key bits 512", {"--key-bits", "512", "-o", "o", "a"}, "--key-bits");
     row("bookmarks title", {"--bookmarks", "title", "-o", "o", "a"}, "--bookmarks");
     row("pages empty", {"--pages", "", "-o", "o", "a"}, "--pages");
     row("pages open range", {"--pages", "1-", "-o", "o", "a"}, "--pages");
@@ -270,6 +271,11 @@ void TestCli::rejectsUsageErrors_data()
     row("password file is a folder", {"--open-password-file", "/", "-o", "o", "a"},
         "password file");
     row("empty log dir", {"--log-dir", "", "-o", "o", "a"}, "--log-dir");
+    row("-0 without a list", {"-0", "-o", "o", "a"}, "-0");
+    row("input list missing", {"--from-file", "/nonexistent/list", "-o", "o"}, "/nonexistent/list");
+    row("list and password both from standard input",
+        {"--from-file", "-", "--open-password-file", "-", "-o", "o"}, "standard input");
+    row("empty report name", {"--report", "", "-o", "o", "a"}, "--report");
 }
 
 void TestCli::rejectsUsageErrors()
@@ -311,7 +317,10 @@ void TestCli::helpNamesEveryOption()
                                "--no-print",
                                "--no-copy",
                                "--key-bits",
-                               "40|128",
+                               "40|128|256",
+                               "--from-file",
+                               "-0,",
+                               "--report",
                                "--bookmarks",
                                "none|name|stem|path",
                                "--pages",

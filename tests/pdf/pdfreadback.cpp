@@ -6,8 +6,11 @@
 #include <qpdf/QUtil.hh>
 
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <stdexcept>
+
+#include <tiffio.h>
 
 namespace readback {
 
@@ -101,11 +104,53 @@ struct Samples
     }
 };
 
+// Group 4 data read back by libtiff's codec from a one-strip TIFF around it. libtiff gives a
+// set bit for black; so does a PDF reader with /BlackIs1 true, the opposite without.
+QByteArray ccittSamples(QPDFObjectHandle image)
+{
+    auto dict = image.getDict();
+    auto parms = dict.getKey("/DecodeParms");
+    const int width = parms.getKey("/Columns").getIntValueAsInt();
+    const int height = parms.getKey("/Rows").getIntValueAsInt();
+    if (parms.getKey("/K").getIntValueAsInt() != -1 ||
+        width != dict.getKey("/Width").getIntValueAsInt())
+        throw std::runtime_error("unexpected CCITT parameters");
+    const bool blackIs1 =
+        parms.getKey("/BlackIs1").isBool() && parms.getKey("/BlackIs1").getBoolValue();
+    const QByteArray raw = rawData(image);
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("strip.tif")));
+    TIFF *out = TIFFOpen(path.constData(), "w");
+    TIFFSetField(out, TIFFTAG_IMAGEWIDTH, std::uint32_t(width));
+    TIFFSetField(out, TIFFTAG_IMAGELENGTH, std::uint32_t(height));
+    TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, 1);
+    TIFFSetField(out, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(out, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+    TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, std::uint32_t(height));
+    TIFFWriteRawStrip(out, 0, const_cast<char *>(raw.constData()), raw.size());
+    TIFFClose(out);
+    TIFF *in = TIFFOpen(path.constData(), "r");
+    const qsizetype rowBytes = (width + 7) / 8;
+    QByteArray bits(rowBytes * height, '\0');
+    for (int y = 0; in && y < height; ++y) {
+        if (TIFFReadScanline(in, bits.data() + y * rowBytes, std::uint32_t(y)) < 0)
+            throw std::runtime_error("the CCITT data does not decode");
+    }
+    if (!in)
+        throw std::runtime_error("the CCITT data does not decode");
+    TIFFClose(in);
+    if (!blackIs1) {
+        for (char &byte : bits)
+            byte = char(~byte);
+    }
+    return bits;
+}
+
 Samples samplesOf(QPDFObjectHandle image, int components)
 {
     auto dict = image.getDict();
     Samples s;
-    s.data = toBytes(image.getStreamData(qpdf_dl_all));
+    s.data = samples(image);
     s.width = dict.getKey("/Width").getIntValueAsInt();
     s.height = dict.getKey("/Height").getIntValueAsInt();
     s.bits = dict.getKey("/BitsPerComponent").getIntValueAsInt();
@@ -118,25 +163,51 @@ Samples samplesOf(QPDFObjectHandle image, int components)
 
 } // namespace
 
+QByteArray samples(QPDFObjectHandle image)
+{
+    auto filter = image.getDict().getKey("/Filter");
+    if (filter.isName() && filter.getName() == "/CCITTFaxDecode")
+        return ccittSamples(image);
+    return toBytes(image.getStreamData(qpdf_dl_all));
+}
+
+int colourComponents(QPDFObjectHandle space)
+{
+    if (space.isArray() && space.getArrayItem(0).getName() == "/ICCBased")
+        return space.getArrayItem(1).getDict().getKey("/N").getIntValueAsInt();
+    if (space.isArray() && space.getArrayItem(0).getName() == "/Indexed")
+        return 1;
+    if (space.isName() && space.getName() == "/DeviceGray")
+        return 1;
+    if (space.isName() && space.getName() == "/DeviceRGB")
+        return 3;
+    if (space.isName() && space.getName() == "/DeviceCMYK")
+        return 4;
+    throw std::runtime_error("unexpected colour space");
+}
+
+QByteArray colourSpaceName(QPDFObjectHandle image)
+{
+    auto space = image.getDict().getKey("/ColorSpace");
+    return QByteArray::fromStdString(space.isArray() ? space.getArrayItem(0).getName()
+                                                     : space.getName());
+}
+
 QImage pixels(QPDFObjectHandle image)
 {
     auto dict = image.getDict();
     auto space = dict.getKey("/ColorSpace");
     QByteArray palette;
-    int components = 1;
+    const int components = colourComponents(space);
     bool indexed = false;
     if (space.isArray() && space.getArrayItem(0).getName() == "/Indexed") {
         indexed = true;
         const std::string table = space.getArrayItem(3).getStringValue();
         palette = QByteArray(table.data(), qsizetype(table.size()));
-        if (space.getArrayItem(1).getName() != "/DeviceRGB")
+        if (colourComponents(space.getArrayItem(1)) != 3)
             throw std::runtime_error("unexpected palette base");
-    } else if (space.getName() == "/DeviceRGB") {
-        components = 3;
-    } else if (space.getName() == "/DeviceCMYK") {
-        components = 4;
-    } else if (space.getName() != "/DeviceGray") {
-        throw std::runtime_error("unexpected colour space");
+    } else if (components == 4) {
+        throw std::runtime_error("CMYK has no RGB to compare: compare samples()");
     }
     const Samples s = samplesOf(image, components);
     auto decode = dict.getKey("/Decode");
@@ -183,6 +254,11 @@ QImage pixels(QPDFObjectHandle image)
 QImage comparable(const QImage &source)
 {
     return source.convertToFormat(QImage::Format_RGBA64);
+}
+
+QImage shown(const QImage &pixels)
+{
+    return pixels.convertToFormat(QImage::Format_RGBA64_Premultiplied);
 }
 
 } // namespace readback

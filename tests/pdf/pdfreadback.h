@@ -23,11 +23,21 @@ QPDFObjectHandle image(QPDFObjectHandle page); // /Im0 of the page's resources
 QByteArray rawData(QPDFObjectHandle stream);   // as stored (after decryption)
 QByteArray contents(QPDFObjectHandle page);    // decoded content stream
 
+// The image's samples as a reader gets them out of its filters, packed as the PDF packs them.
+QByteArray samples(QPDFObjectHandle image);
+// Colours per sample of a colour space: 1 for a palette.
+int colourComponents(QPDFObjectHandle space);
+// The image's colour space family: /DeviceRGB, /Indexed, /ICCBased...
+QByteArray colourSpaceName(QPDFObjectHandle image);
+
 // The image's pixels as a reader computes them: samples unpacked, palette looked up, /Decode
 // applied, the soft mask as alpha. RGBA64 so that 16-bit samples keep every bit.
 QImage pixels(QPDFObjectHandle image);
 
 // The same picture in the same format, for comparing against `pixels`.
 QImage comparable(const QImage &source);
+// What a viewer shows: colour weighted by alpha, so that the colour of a fully transparent
+// pixel, which nothing shows, does not count.
+QImage shown(const QImage &pixels);
 
 } // namespace readback

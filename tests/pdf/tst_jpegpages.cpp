@@ -6,6 +6,10 @@
 #include <QImageReader>
 #include <QTest>
 
+#include <cstdio>
+
+#include <jpeglib.h>
+
 using folioset::pdf::Document;
 using folioset::pdf::WriteOptions;
 
@@ -39,6 +43,64 @@ QByteArray patchedSize(QByteArray jpeg, int width, int height)
     jpeg[sof + 7] = char(width >> 8);
     jpeg[sof + 8] = char(width & 0xFF);
     return jpeg;
+}
+
+// An arithmetic-coded JPEG of `components` (1 gray, 3 YCbCr, 4 CMYK) from the picture's
+// colour channels; the decoded samples, as libjpeg gives them without colour conversion other
+// than YCbCr to RGB, come back in `decoded`.
+bool writeArithmeticJpeg(const QString &path, const QImage &picture, int components,
+                         QByteArray *decoded)
+{
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+    std::FILE *file = std::fopen(QFile::encodeName(path).constData(), "wb");
+    if (!file)
+        return false;
+    jpeg_compress_struct out;
+    jpeg_error_mgr errors;
+    out.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&out);
+    jpeg_stdio_dest(&out, file);
+    out.image_width = JDIMENSION(rgb.width());
+    out.image_height = JDIMENSION(rgb.height());
+    out.input_components = components;
+    out.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
+    jpeg_set_defaults(&out);
+    out.arith_code = TRUE;
+    jpeg_start_compress(&out, TRUE);
+    std::vector<JSAMPLE> row(std::size_t(rgb.width() * components));
+    for (int y = 0; y < rgb.height(); ++y) {
+        const uchar *line = rgb.constScanLine(y);
+        for (int x = 0; x < rgb.width(); ++x) {
+            for (int c = 0; c < components; ++c)
+                row[std::size_t(x * components + c)] = line[3 * x + c % 3] ^ JSAMPLE(c * 40);
+        }
+        JSAMPROW rows[] = {row.data()};
+        jpeg_write_scanlines(&out, rows, 1);
+    }
+    jpeg_finish_compress(&out);
+    jpeg_destroy_compress(&out);
+    std::fclose(file);
+
+    file = std::fopen(QFile::encodeName(path).constData(), "rb");
+    jpeg_decompress_struct in;
+    in.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&in);
+    jpeg_stdio_src(&in, file);
+    jpeg_read_header(&in, TRUE);
+    if (components == 3)
+        in.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&in);
+    decoded->clear();
+    std::vector<JSAMPLE> back(std::size_t(rgb.width() * components));
+    while (in.output_scanline < in.output_height) {
+        JSAMPROW rows[] = {back.data()};
+        jpeg_read_scanlines(&in, rows, 1);
+        decoded->append(reinterpret_cast<const char *>(back.data()), qsizetype(back.size()));
+    }
+    jpeg_finish_decompress(&in);
+    jpeg_destroy_decompress(&in);
+    std::fclose(file);
+    return true;
 }
 
 } // namespace
@@ -178,6 +240,33 @@ private slots:
         QVERIFY(!folioset::pdf::ImageSource::open(path, &reason));
         QCOMPARE(reason,
                  QStringLiteral("Image dimensions 65000 x 60000 exceed the decoding limit"));
+    }
+
+    // PDF readers cannot be trusted with arithmetic coding: those files are decoded, their
+    // colour model kept.
+    void arithmeticCodedJpegsAreDecoded_data()
+    {
+        QTest::addColumn<int>("components");
+        QTest::addColumn<QByteArray>("space");
+        QTest::newRow("gray") << 1 << QByteArray("/DeviceGray");
+        QTest::newRow("YCbCr") << 3 << QByteArray("/DeviceRGB");
+        QTest::newRow("CMYK") << 4 << QByteArray("/DeviceCMYK");
+    }
+    void arithmeticCodedJpegsAreDecoded()
+    {
+        QFETCH(int, components);
+        QFETCH(QByteArray, space);
+        const QString path = file(QStringLiteral("arithmetic-%1.jpg").arg(components));
+        QByteArray decoded;
+        QVERIFY(
+            writeArithmeticJpeg(path, fixtures::patternImage({67, 45}, 5), components, &decoded));
+        std::shared_ptr<QPDF> pdf;
+        QString reason;
+        auto image = helpers::writtenImage(path, 0, &pdf, &reason);
+        QVERIFY2(image.isStream(), qPrintable(reason));
+        QCOMPARE(image.getDict().getKey("/Filter").getName(), std::string("/FlateDecode"));
+        QCOMPARE(readback::colourSpaceName(image), space);
+        QCOMPARE(readback::samples(image), decoded);
     }
 
     void pageSizeFollowsTheStoredResolution_data()

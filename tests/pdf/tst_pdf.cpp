@@ -8,7 +8,10 @@ int main(int argc, char **argv)
     int failures = 0;
     failures += helpers::runJpegPageTests(argc, argv);
     failures += helpers::runOtherPageTests(argc, argv);
+    failures += helpers::runTiffPageTests(argc, argv);
+    failures += helpers::runBmpPageTests(argc, argv);
+    failures += helpers::runGifPageTests(argc, argv);
+    failures += helpers::runColourProfileTests(argc, argv);
     failures += helpers::runWritingTests(argc, argv);
-    failures += helpers::runRowCompressionTests(argc, argv);
     return failures;
 }

@@ -128,10 +128,11 @@ void TestStorage::theTargetChangesOnlyAtCommit()
         QString reason;
         const auto file = AtomicFile::open(target, &reason);
         QVERIFY2(file, qPrintable(reason));
-        // More than the buffer, in pieces of odd sizes, so both paths of write() are taken.
+        // More than the buffer and more than one step of early writeback, in pieces of odd
+        // sizes, so every path of write() is taken.
         QByteArray expected;
         for (int i = 0; i < 40; ++i) {
-            const QByteArray piece(i % 2 ? 100000 + i : 7 + i, char('a' + i % 26));
+            const QByteArray piece(i % 2 ? 600000 + i : 7 + i, char('a' + i % 26));
             QVERIFY(file->write(piece));
             expected += piece;
         }

@@ -22,6 +22,12 @@ private slots:
         for (int i = 0; i < 3; ++i)
             pages << fixtures::patternImage(QSize(50, 40), i);
         QVERIFY(fixtures::writeTiff(m_dir.filePath(QStringLiteral("three.tiff")), pages));
+        QVERIFY(QFile::copy(m_dir.filePath(QStringLiteral("three.tiff")),
+                            m_dir.filePath(QStringLiteral("tiff.jpg"))));
+        QVERIFY(QFile::copy(m_dir.filePath(QStringLiteral("photo.jpg")),
+                            m_dir.filePath(QStringLiteral("photo.png"))));
+        QVERIFY(fixtures::writePng(m_dir.filePath(QStringLiteral("drawing.png")),
+                                   fixtures::patternImage(QSize(30, 20))));
         QVERIFY(
             fixtures::writeBytes(m_dir.filePath(QStringLiteral("broken.pdf")), "%PDF-1.4 nothing"));
         QVERIFY(fixtures::writeBytes(m_dir.filePath(QStringLiteral("text.txt")), "hello"));
@@ -40,6 +46,10 @@ private slots:
         bool encrypted = true;
         QCOMPARE(getTiffPageCount(url(QStringLiteral("photo.jpg")), QString(), &encrypted), 1);
         QCOMPARE(getTiffPageCount(url(QStringLiteral("three.tiff")), QString(), &encrypted), 3);
+        // The content decides, not the name: a TIFF named .jpg still shows its pages.
+        QCOMPARE(getTiffPageCount(url(QStringLiteral("drawing.png")), QString(), &encrypted), 1);
+        QCOMPARE(getTiffPageCount(url(QStringLiteral("photo.png")), QString(), &encrypted), 1);
+        QCOMPARE(getTiffPageCount(url(QStringLiteral("tiff.jpg")), QString(), &encrypted), 3);
         QVERIFY(encrypted); // only the PDF path touches the flag
     }
 

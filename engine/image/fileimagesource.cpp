@@ -1,0 +1,248 @@
+#include "fileimagesource.h"
+
+#include "bmprowreader.h"
+#include "decodinglimits.h"
+#include "gifrowreader.h"
+#include "iccprofile.h"
+#include "imageencoder.h"
+#include "jpegrowreader.h"
+#include "pngrowreader.h"
+#include "qimagerowreader.h"
+#include "tiffpage.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+
+#include <mutex>
+
+namespace folioset::image {
+
+namespace {
+
+FileFormat sniff(const QByteArray &head)
+{
+    if (head.startsWith("\xFF\xD8\xFF"))
+        return FileFormat::Jpeg;
+    if (head.startsWith("\x89PNG\r\n\x1a\n"))
+        return FileFormat::Png;
+    if (head.startsWith("BM"))
+        return FileFormat::Bmp;
+    if (head.startsWith("GIF87a") || head.startsWith("GIF89a"))
+        return FileFormat::Gif;
+    if (head.startsWith(QByteArray("II*\0", 4)) || head.startsWith(QByteArray("MM\0*", 4)) ||
+        head.startsWith(QByteArray("II+\0", 4)) || head.startsWith(QByteArray("MM\0+", 4)))
+        return FileFormat::Tiff;
+    return FileFormat::Other;
+}
+
+void setDecodingLimit()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { QImageReader::setAllocationLimit(kDecodeAllocationLimitMB); });
+}
+
+bool refuse(QString *reason, const QString &text)
+{
+    if (reason)
+        *reason = text;
+    return false;
+}
+
+std::optional<PageImage> encodePage(RowReader *reader, Resolution resolution, int orientation,
+                                    const SpillAccess &spill, QString *reason)
+{
+    if (!reader)
+        return std::nullopt;
+    SpillFile *file = spill(reason);
+    if (!file)
+        return std::nullopt;
+    auto image = encodeImage(*reader, *file, reason);
+    if (!image)
+        return std::nullopt;
+    return PageImage{std::move(*image), resolution, orientation};
+}
+
+} // namespace
+
+std::unique_ptr<FileImageSource> FileImageSource::openFile(const QString &path, QString *reason)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile()) {
+        refuse(reason, QStringLiteral("The file does not exist"));
+        return nullptr;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        refuse(reason, QStringLiteral("Unable to open the image file"));
+        return nullptr;
+    }
+    if (file.size() == 0) {
+        refuse(reason, QStringLiteral("The image file is empty"));
+        return nullptr;
+    }
+    auto source = std::unique_ptr<FileImageSource>(new FileImageSource);
+    source->m_path = path;
+    source->m_format = sniff(file.read(8));
+    file.close();
+    if (!source->readHeaders(reason))
+        return nullptr;
+    return source;
+}
+
+bool FileImageSource::readHeaders(QString *reason) const
+{
+    m_stamp = fileStamp(m_path);
+    switch (m_format) {
+    case FileFormat::Jpeg:
+        m_jpeg = readJpegFacts(m_path, reason);
+        return m_jpeg.has_value();
+    case FileFormat::Png:
+        m_png = readPngFacts(m_path, reason);
+        return m_png.has_value();
+    case FileFormat::Bmp:
+        m_bmp = readBmpHeader(m_path, reason);
+        return m_bmp.has_value();
+    case FileFormat::Gif:
+        m_gif = readGifFacts(m_path, reason);
+        if (m_gif)
+            m_frames = int(m_gif->frames.size());
+        return m_gif.has_value();
+    case FileFormat::Tiff: {
+        const int pages = countTiffPages(m_path, reason);
+        m_frames = std::max(1, pages);
+        return pages > 0;
+    }
+    case FileFormat::Other:
+        break;
+    }
+    setDecodingLimit();
+    QImageReader reader(m_path);
+    reader.setDecideFormatFromContent(true);
+    if (!reader.canRead())
+        return refuse(reason, QStringLiteral("Unable to read the image header"));
+    const int frames = reader.imageCount();
+    const QSize size = reader.size();
+    if (const auto tooLarge = checkDimensions(size.width(), size.height()))
+        return refuse(reason, size.isValid() ? *tooLarge
+                                             : QStringLiteral("Unable to read the image header"));
+    m_frames = std::max(1, frames);
+    return true;
+}
+
+bool FileImageSource::refresh(QString *reason) const
+{
+    if (m_stamp && fileStamp(m_path) == m_stamp)
+        return true;
+    return readHeaders(reason);
+}
+
+std::optional<PageImage> FileImageSource::makePageImage(int index, const SpillAccess &spill,
+                                                        QString *reason) const
+{
+    if (index < 0 || index >= m_frames) {
+        refuse(reason, QStringLiteral("The image has no page %1").arg(index + 1));
+        return std::nullopt;
+    }
+    if (m_format != FileFormat::Tiff && m_format != FileFormat::Other && !refresh(reason))
+        return std::nullopt;
+    switch (m_format) {
+    case FileFormat::Jpeg:
+        if (!m_jpeg->arithmetic)
+            return carriedJpeg();
+        return encodePage(JpegRowReader::open(m_path, *m_jpeg, reason).get(), m_jpeg->resolution,
+                          m_jpeg->orientation, spill, reason);
+    case FileFormat::Png:
+        if (m_png->isCarriable())
+            return carriedPng();
+        return encodePage(PngRowReader::open(m_path, *m_png, reason).get(), m_png->resolution, 1,
+                          spill, reason);
+    case FileFormat::Bmp:
+        return encodePage(BmpRowReader::open(m_path, *m_bmp, reason).get(), m_bmp->resolution, 1,
+                          spill, reason);
+    case FileFormat::Gif:
+        if (index >= int(m_gif->frames.size())) {
+            refuse(reason, QStringLiteral("The GIF file is truncated"));
+            return std::nullopt;
+        }
+        return encodePage(GifRowReader::open(m_path, *m_gif, index, reason).get(), {}, 1, spill,
+                          reason);
+    case FileFormat::Tiff:
+        return makeTiffPage(m_path, index, spill, reason);
+    case FileFormat::Other:
+        return decodedByQt(index, spill, reason);
+    }
+    return std::nullopt;
+}
+
+PageImage FileImageSource::carriedJpeg() const
+{
+    const JpegFacts &facts = *m_jpeg;
+    PageImage page;
+    EmbeddedImage &image = page.image;
+    image.width = facts.width;
+    image.height = facts.height;
+    image.colorSpace = facts.colorSpace;
+    image.invertedDecode = facts.adobeInverted;
+    image.dctWithoutColorTransform = facts.rgbWithoutTransform;
+    image.iccProfile = facts.iccProfile;
+    image.filter = StreamFilter::Dct;
+    image.origin =
+        StreamOrigin::inFile(m_path, facts.fileSize, facts.modified, {{0, facts.dataLength}});
+    page.resolution = facts.resolution;
+    page.orientation = facts.orientation;
+    return page;
+}
+
+PageImage FileImageSource::carriedPng() const
+{
+    const PngFacts &facts = *m_png;
+    PageImage page;
+    EmbeddedImage &image = page.image;
+    image.width = facts.width;
+    image.height = facts.height;
+    image.bitsPerComponent = facts.bitDepth;
+    image.colorSpace = facts.colorType == 2   ? ColorSpace::Rgb
+                       : facts.colorType == 3 ? ColorSpace::Indexed
+                                              : ColorSpace::Gray;
+    image.palette = facts.palette;
+    image.iccProfile = checkedIccProfile(facts.iccProfile, facts.colorType == 0 ? 1 : 3);
+    image.filter = StreamFilter::FlatePredict;
+    image.origin = StreamOrigin::inFile(m_path, facts.fileSize, facts.modified, facts.idat);
+    page.resolution = facts.resolution;
+    return page;
+}
+
+// Formats the program has no reader of its own for are decoded whole by Qt, within the limit
+// set for it.
+std::optional<PageImage> FileImageSource::decodedByQt(int index, const SpillAccess &spill,
+                                                      QString *reason) const
+{
+    setDecodingLimit();
+    QImageReader reader(m_path);
+    reader.setDecideFormatFromContent(true);
+    // Orientation tags of these formats are applied to the pixels, which costs nothing extra.
+    reader.setAutoTransform(true);
+    if (index > 0 && !reader.jumpToImage(index)) {
+        refuse(reason, QStringLiteral("Unable to find page %1 of the image").arg(index + 1));
+        return std::nullopt;
+    }
+    QImage image;
+    if (!reader.read(&image) || image.isNull()) {
+        refuse(reason, QStringLiteral("Unable to decode the image (%1)").arg(reader.errorString()));
+        return std::nullopt;
+    }
+    QImageRowReader rows(image);
+    return encodePage(&rows, {}, 1, spill, reason);
+}
+
+} // namespace folioset::image
+
+namespace folioset::image {
+
+std::unique_ptr<ImageSource> ImageSource::open(const QString &path, QString *reason)
+{
+    return FileImageSource::openFile(path, reason);
+}
+
+} // namespace folioset::image

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "embeddedimage.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace folioset::image {
+
+struct JpegFacts
+{
+    int width = 0;
+    int height = 0;
+    ColorSpace colorSpace = ColorSpace::Rgb;
+    bool adobeInverted = false;       // CMYK written inverted, as Adobe applications do
+    bool rgbWithoutTransform = false; // three components stored as RGB, not YCbCr
+    bool progressive = false;
+    bool arithmetic = false; // PDF readers cannot be trusted with arithmetic coding
+    Resolution resolution;
+    int orientation = 1;
+    QByteArray iccProfile; // APP2 pieces joined, checked
+    std::int64_t fileSize = 0;
+    std::int64_t modified = -1;   // modificationTime() of the file read
+    std::uint64_t dataLength = 0; // bytes to embed, from the start of the file
+};
+
+// Reads the markers up to the first scan with libjpeg and checks that the data ends with an
+// end-of-image marker; the compressed scans in between are not read. nullopt, with a reason,
+// for a file that is not a complete JPEG.
+std::optional<JpegFacts> readJpegFacts(const QString &path, QString *reason);
+
+// The header facts of JPEG data made of `prefix` and then `length` bytes of the file at `offset`
+// (the file fields are left unset): a JPEG that a TIFF stores as shared tables and a strip.
+std::optional<JpegFacts> readJpegStreamFacts(const QString &path, const QByteArray &prefix,
+                                             std::uint64_t offset, std::uint64_t length,
+                                             QString *reason);
+
+} // namespace folioset::image

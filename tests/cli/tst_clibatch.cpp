@@ -1,0 +1,410 @@
+// folioset-cli in batch jobs: input lists, AES-256 encryption and the JSON report.
+
+#include "clirun.h"
+
+#include "cli/inputs.h"
+#include "cli/options.h"
+#include "support/fixtures.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+
+#include <csignal>
+
+using namespace folioset::cli;
+
+namespace {
+
+// Entries each ended by a NUL byte, as find -print0 writes them.
+QByteArray nulList(const QList<QByteArray> &entries)
+{
+    QByteArray list;
+    for (const QByteArray &entry : entries)
+        list += entry + '\0';
+    return list;
+}
+
+ParseResult parse(const QStringList &arguments, const QByteArray &input = {})
+{
+    QByteArray bytes = input;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return parseArguments(QStringList{QStringLiteral("folioset-cli")} + arguments, &buffer);
+}
+
+// Placeholders in the tables, so that rows stay readable: <in> the inputs' folder, <out> the
+// output folder.
+QString expand(QString text, const QString &in, const QString &out = {})
+{
+    return text.replace(QLatin1String("<in>"), in).replace(QLatin1String("<out>"), out);
+}
+
+QStringList expandAll(const QStringList &texts, const QString &in, const QString &out = {})
+{
+    QStringList result;
+    for (const QString &text : texts)
+        result << expand(text, in, out);
+    return result;
+}
+
+// The report's objects, each checked against the file it names and then written without the
+// byte count, which only the file itself can give.
+QStringList readReport(const QString &path)
+{
+    QStringList objects;
+    const QList<QByteArray> lines = fixtures::readBytes(path).split('\n');
+    if (lines.isEmpty() || !lines.last().isEmpty())
+        return {QStringLiteral("the report does not end with a line end")};
+    for (const QByteArray &line : lines.first(lines.size() - 1)) {
+        QJsonParseError error;
+        QJsonObject object = QJsonDocument::fromJson(line, &error).object();
+        if (error.error != QJsonParseError::NoError)
+            return {QStringLiteral("not JSON: ") + QString::fromUtf8(line)};
+        if (object.value(QLatin1String("kind")) == QLatin1String("output")) {
+            const QString pdf = object.value(QLatin1String("path")).toString();
+            const qint64 bytes = object.take(QLatin1String("bytes")).toInteger(-1);
+            const bool written = object.value(QLatin1String("status")) == QLatin1String("written");
+            if (bytes != (written ? QFileInfo(pdf).size() : 0))
+                return {QStringLiteral("wrong byte count: ") + QString::fromUtf8(line)};
+            if (written &&
+                fixtures::pdfPageCount(pdf) != object.value(QLatin1String("pages")).toInt())
+                return {QStringLiteral("wrong page count: ") + QString::fromUtf8(line)};
+        }
+        objects << QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    }
+    return objects;
+}
+
+struct Protection
+{
+    bool opened = false;
+    bool needsPassword = false;
+    int revision = 0;
+    bool canPrint = false;
+    bool canCopy = false;
+    bool canModify = false;
+    bool ownerMatched = false;
+    int pages = 0;
+};
+
+Protection readProtection(const QString &path, const QByteArray &password)
+{
+    Protection protection;
+    try {
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        pdf.processFile(QFile::encodeName(path).constData(), password.constData());
+        int revision = 0;
+        int permissions = 0;
+        pdf.isEncrypted(revision, permissions);
+        protection.opened = true;
+        protection.revision = revision;
+        protection.canPrint = pdf.allowPrintHighRes();
+        protection.canCopy = pdf.allowExtractAll();
+        protection.canModify = pdf.allowModifyOther();
+        protection.ownerMatched = pdf.ownerPasswordMatched();
+        protection.pages = int(QPDFPageDocumentHelper(pdf).getAllPages().size());
+    } catch (const QPDFExc &e) {
+        protection.needsPassword = e.getErrorCode() == qpdf_e_password;
+    }
+    return protection;
+}
+
+// What poppler's pdfinfo says of the encryption, or why it said nothing.
+QString popplerEncryption(const QString &path, const QString &password)
+{
+    QProcess pdfinfo;
+    pdfinfo.start(QStringLiteral("pdfinfo"), {QStringLiteral("-upw"), password, path});
+    if (!pdfinfo.waitForFinished(60000) || pdfinfo.exitCode() != 0)
+        return QStringLiteral("pdfinfo failed: ") + QString::fromLocal8Bit(pdfinfo.readAll());
+    for (const QString &line : QString::fromLocal8Bit(pdfinfo.readAllStandardOutput()).split('\n'))
+        if (line.startsWith(QLatin1String("Encrypted:")))
+            return line.mid(10).trimmed();
+    return QStringLiteral("no Encrypted line");
+}
+
+} // namespace
+
+class TestCliBatch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void listsNameInputsBySeparator_data();
+    void listsNameInputsBySeparator();
+    void reportsEveryOutputAndEveryFailedInput_data();
+    void reportsEveryOutputAndEveryFailedInput();
+    void aStoppedRunIsReported();
+    void aes256OpensWithThePasswordAndKeepsTheRights_data();
+    void aes256OpensWithThePasswordAndKeepsTheRights();
+
+private:
+    QProcessEnvironment environment(const QTemporaryDir &home) const
+    {
+        return clirun::isolatedEnvironment(home.path());
+    }
+
+    QTemporaryDir m_inputs;
+};
+
+void TestCliBatch::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(m_inputs.isValid());
+    const QDir in(m_inputs.path());
+    QVERIFY(fixtures::writeJpeg(in.filePath(QStringLiteral("photo.jpg")), QSize(320, 240), 3));
+    QVERIFY(fixtures::writePng(in.filePath(QStringLiteral("drawing.png")),
+                               fixtures::patternImage(QSize(200, 150), 4)));
+    // A name with both line ends in it, which only a NUL-separated list can carry.
+    QVERIFY(QFile::copy(in.filePath(QStringLiteral("photo.jpg")),
+                        in.filePath(QStringLiteral("odd\r\nname.jpg"))));
+    const QByteArray jpeg = fixtures::readBytes(in.filePath(QStringLiteral("photo.jpg")));
+    QVERIFY(fixtures::writeBytes(in.filePath(QStringLiteral("broken.jpg")),
+                                 jpeg.left(40) + QByteArray(200, '\x55')));
+    QVERIFY(in.mkpath(QStringLiteral("folder")));
+}
+
+void TestCliBatch::listsNameInputsBySeparator_data()
+{
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<bool>("nul");
+    QTest::addColumn<bool>("fromStandardInput");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("skipped"); // line: path: reason
+
+    const auto row = [](const char *name, const char *list, bool nul, bool viaStdin,
+                        const QStringList &files, const QStringList &skipped = {}) {
+        QTest::newRow(name) << QByteArray(list) << nul << viaStdin << files << skipped;
+    };
+    row("lines", "<in>/photo.jpg\n<in>/drawing.png\n", false, false,
+        {"<in>/photo.jpg", "<in>/drawing.png"});
+    row("CR LF lines, the last without", "<in>/drawing.png\r\n<in>/photo.jpg", false, true,
+        {"<in>/drawing.png", "<in>/photo.jpg"});
+    row("each file once", "<in>/photo.jpg\n<in>/./photo.jpg\n", false, false, {"<in>/photo.jpg"});
+    row("bad lines are skipped",
+        "<in>/photo.jpg\n\n<in>/gone.jpg\r\n<in>/folder\n<in>/drawing.png\n", false, true,
+        {"<in>/photo.jpg", "<in>/drawing.png"},
+        {"2: : empty line", "3: <in>/gone.jpg: no such file", "4: <in>/folder: not a file"});
+    QTest::newRow("NUL separated, line ends in a name")
+        << nulList({"<in>/odd\r\nname.jpg", "<in>/photo.jpg", ""}) << true << false
+        << QStringList{"<in>/odd\r\nname.jpg", "<in>/photo.jpg"} << QStringList{"3: : empty line"};
+    row("a line list does not split at CR", "<in>/odd\r\nname.jpg\n", false, false, {},
+        {"1: <in>/odd: no such file", "2: name.jpg: no such file"});
+}
+
+void TestCliBatch::listsNameInputsBySeparator()
+{
+    QFETCH(QByteArray, list);
+    QFETCH(bool, nul);
+    QFETCH(bool, fromStandardInput);
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, skipped);
+    list.replace("<in>", m_inputs.path().toUtf8());
+    const QTemporaryDir home;
+    const QString listFile = QDir(home.path()).filePath(QStringLiteral("list"));
+    QVERIFY(fixtures::writeBytes(listFile, list));
+
+    QStringList arguments{QStringLiteral("-o"), QStringLiteral("out"),
+                          QStringLiteral("--from-file"),
+                          fromStandardInput ? QStringLiteral("-") : listFile};
+    if (nul)
+        arguments << QStringLiteral("-0");
+    const ParseResult parsed = parse(arguments, fromStandardInput ? list : QByteArray());
+    QVERIFY2(parsed.status == ParseStatus::Run, qPrintable(parsed.error));
+    const GatheredInputs gathered =
+        gatherInputs(parsed.options.inputs, parsed.options.recursive, parsed.options.listedInputs);
+    QCOMPARE(gathered.files, expandAll(files, m_inputs.path()));
+    QStringList skips;
+    for (const SkippedEntry &skip : gathered.skipped)
+        skips
+            << QStringLiteral("%1: %2: %3").arg(skip.entry.line).arg(skip.entry.path, skip.reason);
+    QCOMPARE(skips, expandAll(skipped, m_inputs.path()));
+    QVERIFY(gathered.missing.isEmpty());
+}
+
+void TestCliBatch::reportsEveryOutputAndEveryFailedInput_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("list"); // NUL-separated, given on standard input
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("report");
+
+    // Keys in the order the report writes them, which is by name.
+    const QByteArray mixed =
+        nulList({"<in>/photo.jpg", "<in>/broken.jpg", "", "<in>/gone.jpg", "<in>/drawing.png"});
+    QTest::newRow("merge, good and bad inputs")
+        << QStringList{"--mode", "merge", "--name", "book"} << mixed << 1
+        << QStringList{
+               R"({"kind":"output","pages":2,"path":"<out>/book.pdf","status":"written"})",
+               R"({"kind":"input","page":1,"path":"<in>/broken.jpg","reason":"Unable to load image!"})",
+               R"({"kind":"input","line":3,"page":0,"path":"","reason":"empty line"})",
+               R"({"kind":"input","line":4,"page":0,"path":"<in>/gone.jpg","reason":"no such file"})",
+               R"({"kind":"run","status":"failed"})"};
+    QTest::newRow("single, a bad input gives no PDF")
+        << QStringList{"<in>/gone.png"} << nulList({"<in>/photo.jpg", "<in>/broken.jpg"}) << 1
+        << QStringList{
+               R"({"kind":"output","pages":1,"path":"<out>/photo.pdf","status":"written"})",
+               R"({"kind":"output","pages":0,"path":"<out>/broken.pdf","status":"no pages"})",
+               R"({"kind":"input","page":1,"path":"<in>/broken.jpg","reason":"Unable to load image!"})",
+               R"({"kind":"input","page":0,"path":"<in>/gone.png","reason":"no such file or folder"})",
+               R"({"kind":"run","status":"failed"})"};
+    QTest::newRow("all good")
+        << QStringList{"<in>/drawing.png"} << QByteArray("<in>/photo.jpg") << 0
+        << QStringList{
+               R"({"kind":"output","pages":1,"path":"<out>/drawing.pdf","status":"written"})",
+               R"({"kind":"output","pages":1,"path":"<out>/photo.pdf","status":"written"})",
+               R"({"kind":"run","status":"succeeded"})"};
+    QTest::newRow("nothing to convert")
+        << QStringList{} << nulList({"<in>/gone.jpg"}) << 1
+        << QStringList{
+               R"({"kind":"input","line":1,"page":0,"path":"<in>/gone.jpg","reason":"no such file"})",
+               R"({"kind":"run","reason":"no images to convert","status":"failed"})"};
+}
+
+void TestCliBatch::reportsEveryOutputAndEveryFailedInput()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, list);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, report);
+    const QTemporaryDir home;
+    const QString out = QDir(home.path()).filePath(QStringLiteral("out"));
+    const QString reportPath = QDir(home.path()).filePath(QStringLiteral("reports/run.jsonl"));
+    const clirun::Result run = clirun::run(
+        expandAll(arguments, m_inputs.path()) +
+            QStringList{QStringLiteral("--from-file"), QStringLiteral("-"), QStringLiteral("-0"),
+                        QStringLiteral("--report"), reportPath, QStringLiteral("-o"), out},
+        environment(home), list.replace("<in>", m_inputs.path().toUtf8()));
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(readReport(reportPath), expandAll(report, m_inputs.path(), out));
+    // The terminal names each list entry that was skipped by its line.
+    for (const QString &line : report) {
+        if (line.contains(QLatin1String("\"line\":3")))
+            QVERIFY2(run.err.contains(QLatin1String("input list, line 3: empty line")),
+                     qPrintable(run.err));
+    }
+}
+
+void TestCliBatch::aStoppedRunIsReported()
+{
+    // Images that must be decoded and compressed again take a while each: time to interrupt.
+    const QTemporaryDir home;
+    const QString original = QDir(home.path()).filePath(QStringLiteral("original.bmp"));
+    QVERIFY(fixtures::writeImage(original, fixtures::patternImage(QSize(1000, 750), 8), "bmp"));
+    QByteArray list;
+    const QString many = QDir(home.path()).filePath(QStringLiteral("many"));
+    QVERIFY(QDir().mkpath(many));
+    for (int i = 0; i < 40; ++i) {
+        const QString copy =
+            QDir(many).filePath(QStringLiteral("img%1.bmp").arg(i, 2, 10, QLatin1Char('0')));
+        QVERIFY(QFile::copy(original, copy));
+        list += copy.toUtf8() + '\n';
+    }
+    const QString listFile = QDir(home.path()).filePath(QStringLiteral("list.txt"));
+    QVERIFY(fixtures::writeBytes(listFile, list));
+    const QString out = QDir(home.path()).filePath(QStringLiteral("out"));
+    const QString reportPath = QDir(home.path()).filePath(QStringLiteral("run.jsonl"));
+
+    clirun::TerminalRun run({QStringLiteral("--mode"), QStringLiteral("group"),
+                             QStringLiteral("--group-size"), QStringLiteral("20"),
+                             QStringLiteral("--name"), QStringLiteral("part"),
+                             QStringLiteral("--from-file"), listFile, QStringLiteral("--report"),
+                             reportPath, QStringLiteral("-o"), out},
+                            environment(home));
+    QVERIFY(run.started());
+    QVERIFY2(run.waitForTerminal("[3/40]", 120000), run.terminal().constData());
+    QVERIFY(run.pid() > 0); // never signal pid 0: that is this test's own process group
+    QCOMPARE(::kill(pid_t(run.pid()), SIGINT), 0);
+    QVERIFY(run.finish(120000));
+    QCOMPARE(run.exitCode(), 1);
+
+    const QString part1 = QDir(out).filePath(QStringLiteral("part1.pdf"));
+    const int pages = fixtures::pdfPageCount(part1);
+    QVERIFY2(pages >= 3 && pages < 20, qPrintable(QString::number(pages)));
+    QStringList expected{
+        QStringLiteral(R"({"kind":"output","pages":%1,"path":"%2","status":"written"})")
+            .arg(pages)
+            .arg(part1),
+        QStringLiteral(R"({"kind":"output","pages":0,"path":"%1","status":"not started"})")
+            .arg(QDir(out).filePath(QStringLiteral("part2.pdf")))};
+    // Every input that did not reach a PDF is named, so that a batch can run them again.
+    for (int i = pages; i < 40; ++i)
+        expected << QStringLiteral(R"({"kind":"input","page":0,"path":"%1/img%2.bmp","reason":)"
+                                   R"("not converted"})")
+                        .arg(many)
+                        .arg(i, 2, 10, QLatin1Char('0'));
+    expected << QStringLiteral(R"({"kind":"run","status":"stopped"})");
+    QCOMPARE(readReport(reportPath), expected);
+}
+
+void TestCliBatch::aes256OpensWithThePasswordAndKeepsTheRights_data()
+{
+    QTest::addColumn<QStringList>("rights");
+    QTest::addColumn<bool>("canPrint");
+    QTest::addColumn<bool>("canCopy");
+    QTest::newRow("all allowed") << QStringList{} << true << true;
+    QTest::newRow("no printing") << QStringList{"--no-print"} << false << true;
+    QTest::newRow("no copying") << QStringList{"--no-copy"} << true << false;
+    QTest::newRow("neither") << QStringList{"--no-print", "--no-copy"} << false << false;
+}
+
+void TestCliBatch::aes256OpensWithThePasswordAndKeepsTheRights()
+{
+    QFETCH(QStringList, rights);
+    QFETCH(bool, canPrint);
+    QFETCH(bool, canCopy);
+    const QTemporaryDir home;
+    const QString out = QDir(home.path()).filePath(QStringLiteral("out"));
+    const QString ownerFile = QDir(home.path()).filePath(QStringLiteral("owner"));
+    // Beyond Latin-1, which revision 6 carries as UTF-8.
+    const QString user = QStringLiteral("s3cret wörd ✓");
+    const QString owner = QStringLiteral("0wner");
+    QVERIFY(fixtures::writeBytes(ownerFile, owner.toUtf8() + '\n'));
+    const clirun::Result run = clirun::run(
+        rights + QStringList{QStringLiteral("--key-bits"), QStringLiteral("256"),
+                             QStringLiteral("--open-password-file"), QStringLiteral("-"),
+                             QStringLiteral("--permission-password-file"), ownerFile,
+                             QStringLiteral("--mode"), QStringLiteral("merge"),
+                             QStringLiteral("--name"), QStringLiteral("locked"),
+                             QStringLiteral("-o"), out,
+                             QDir(m_inputs.path()).filePath(QStringLiteral("photo.jpg")),
+                             QDir(m_inputs.path()).filePath(QStringLiteral("drawing.png"))},
+        environment(home), user.toUtf8() + '\n');
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const QString path = QDir(out).filePath(QStringLiteral("locked.pdf"));
+
+    QVERIFY(readProtection(path, {}).needsPassword);
+    QVERIFY(readProtection(path, "s3cret").needsPassword);
+    const Protection opened = readProtection(path, user.toUtf8());
+    QVERIFY(opened.opened);
+    QCOMPARE(opened.revision, 6);
+    QCOMPARE(opened.pages, 2);
+    QCOMPARE(opened.canPrint, canPrint);
+    QCOMPARE(opened.canCopy, canCopy);
+    QVERIFY(!opened.canModify);
+    QVERIFY(!opened.ownerMatched);
+    // The permission password opens it too, as the owner's.
+    const Protection asOwner = readProtection(path, owner.toUtf8());
+    QVERIFY(asOwner.opened);
+    QVERIFY(asOwner.ownerMatched);
+
+    const auto yesNo = [](bool value) { return value ? "yes" : "no"; };
+    QCOMPARE(popplerEncryption(path, user),
+             QStringLiteral("yes (print:%1 copy:%2 change:no addNotes:no algorithm:AES-256)")
+                 .arg(QLatin1String(yesNo(canPrint)), QLatin1String(yesNo(canCopy))));
+    QVERIFY(popplerEncryption(path, QStringLiteral("wrong"))
+                .startsWith(QLatin1String("pdfinfo failed")));
+}
+
+QTEST_MAIN(TestCliBatch)
+#include "tst_clibatch.moc"

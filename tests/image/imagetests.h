@@ -1,0 +1,8 @@
+#pragma once
+
+namespace imagetests {
+
+int runRowDeflaterTests(int argc, char **argv);
+int runIccProfileTests(int argc, char **argv);
+
+} // namespace imagetests
