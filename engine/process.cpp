@@ -2,8 +2,8 @@
 
 #include "openahead.h"
 
-#include "engine/pdf/document.h"
 #include "engine/image/imagesource.h"
+#include "engine/pdf/document.h"
 #include "engine/probe/probes.h"
 #include "model/settings.h"
 #include "model/utilities.h"

@@ -37,9 +37,9 @@ struct Security
 
 struct WriteOptions
 {
-    std::optional<DocumentInfo> info;   // absent: no title, subject, author, keywords or creator
-    std::optional<Security> security;   // absent: not encrypted
-    QString producer;                   // written in every case
+    std::optional<DocumentInfo> info; // absent: no title, subject, author, keywords or creator
+    std::optional<Security> security; // absent: not encrypted
+    QString producer;                 // written in every case
 };
 
 // One output PDF being built: pages appended from images, an optional outline, then written
