@@ -44,7 +44,7 @@ qint64 timeKey(const FileItem &item, Time which)
 {
     struct statx info
     {};
-    const QByteArray path = QFile::encodeName(item.filePath().toLocalFile());
+    const QByteArray &path = item.nativePath();
     const unsigned mask = which == Time::Modified  ? STATX_MTIME
                           : which == Time::Created ? STATX_BTIME
                                                    : STATX_ATIME;

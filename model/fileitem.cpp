@@ -49,6 +49,8 @@ FileItemPtr FileItem::initWithURL(const QUrl &url)
 void FileItem::setFilePath(const QUrl &url)
 {
     m_filePath = url;
+    m_localPath = url.isEmpty() ? QString() : url.toLocalFile();
+    m_nativePath = QFile::encodeName(m_localPath);
     if (const auto allocated = allocatedSize(localPath()))
         m_size = *allocated;
     if (isFirstGeneration())
@@ -59,7 +61,7 @@ void FileItem::setFilePath(const QUrl &url)
 
 QString FileItem::localPath() const
 {
-    return m_filePath.isEmpty() ? QString() : m_filePath.toLocalFile();
+    return m_localPath;
 }
 
 QString FileItem::name() const

@@ -2,6 +2,7 @@
 
 #include "selectionrange.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QFileDevice>
 #include <QString>
@@ -54,6 +55,10 @@ public:
     // (check box), a whole number, or the lock image; the empty text for an unknown key.
     QVariant displayField(const QString &key) const;
 
+    // The file's path as the file system takes it (kept from the URL: tables and sorts ask for it
+    // over and over).
+    const QByteArray &nativePath() const { return m_nativePath; }
+
     // Equal when both name the same URL, letter case included; marks and rules do not count.
     bool isEqual(const FileItem *other) const;
     bool operator==(const FileItem &other) const { return isEqual(&other); }
@@ -64,6 +69,8 @@ private:
 
     bool m_isSelected = true;
     QUrl m_filePath;
+    QString m_localPath;
+    QByteArray m_nativePath;
     int m_pages = 0;
     qint64 m_size = 0;
     std::shared_ptr<SelectionRange> m_selection;
