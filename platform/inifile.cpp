@@ -82,13 +82,20 @@ QByteArray escapedString(const QString &text)
         }
     }
     flushPlain();
-    if (needsQuotes || result.startsWith(' ') || result.endsWith(' '))
+    // The reader trims blanks from the ends of unquoted text, escaped ones too.
+    const auto blank = [](QChar c) {
+        return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
+    };
+    if (needsQuotes || (!text.isEmpty() && (blank(text.front()) || blank(text.back()))))
         result = '"' + result + '"';
     return result;
 }
 
 QString scalarText(const QVariant &value)
 {
+    // As QSettings writes it, so that the reader gives back no value rather than an empty text.
+    if (!value.isValid())
+        return QStringLiteral("@Invalid()");
     switch (value.typeId()) {
     case QMetaType::QDateTime:
         return value.toDateTime().toString(Qt::ISODateWithMs);
@@ -121,8 +128,11 @@ QByteArray valueText(const QVariant &value)
         if (items.isEmpty())
             return "@Invalid()";
         QByteArrayList parts;
-        for (const QVariant &item : items)
-            parts << escapedString(scalarText(item));
+        for (const QVariant &item : items) {
+            const QByteArray part = escapedString(scalarText(item));
+            // An empty last item would be taken for the trailing comma of a one-item list.
+            parts << (part.isEmpty() ? QByteArray("\"\"") : part);
+        }
         // One item alone would read back as plain text, not a list.
         return items.size() == 1 ? parts.first() + ", " : parts.join(", ");
     }
@@ -180,8 +190,8 @@ QByteArray iniText(const QVariantMap &root)
         if (!out.isEmpty())
             out += '\n';
         const QByteArray name = escapedKey(it.key());
-        // A section of this name would be read as the top level.
-        out += '[' + (name == "General" ? QByteArray("%General") : name) + "]\n";
+        // A section of this name, in any letter case, would be read as the top level.
+        out += '[' + (name.toLower() == "general" ? '%' + name : name) + "]\n";
         writeGroup(out, {}, it.value());
     }
     return out;
@@ -245,17 +255,18 @@ QStringList unescapedItems(const QByteArray &value, bool *isList)
     QByteArray current;
     bool inQuotes = false;
     bool quotedTail = false; // blanks after a closing quote or inside quotes are kept
+    // Only blanks written as they are end an item; escaped ones ("\t") belong to it.
+    qsizetype kept = 0;
     *isList = false;
     const auto finishItem = [&] {
-        QByteArray item = current;
-        if (!quotedTail)
-            item = item.trimmed();
-        items << QString::fromUtf8(item);
+        items << QString::fromUtf8(quotedTail ? current : current.left(kept));
         current.clear();
+        kept = 0;
         quotedTail = false;
     };
     for (qsizetype i = 0; i < value.size(); ++i) {
         const char c = value.at(i);
+        const qsizetype before = current.size();
         if (c == '"') {
             inQuotes = !inQuotes;
             quotedTail = true;
@@ -290,6 +301,8 @@ QStringList unescapedItems(const QByteArray &value, bool *isList)
         } else {
             current += c;
         }
+        if (current.size() > before && !(c == ' ' || c == '\t'))
+            kept = current.size();
     }
     finishItem();
     if (*isList && items.last().isEmpty() && !value.trimmed().endsWith('"'))
@@ -310,6 +323,24 @@ QVariant typedValue(const QString &text)
             return text.mid(prefix.size(), text.size() - prefix.size() - 1);
     }
     return text;
+}
+
+// The items of a list are typed one by one, as QSettings writes them; a list of plain texts
+// stays a string list.
+QVariant listValue(const QStringList &items)
+{
+    QVariantList values;
+    bool plain = true;
+    for (const QString &item : items) {
+        values << typedValue(item);
+        plain = plain && values.last().typeId() == QMetaType::QString;
+    }
+    if (!plain)
+        return values;
+    QStringList texts;
+    for (const QVariant &value : std::as_const(values))
+        texts << value.toString();
+    return texts;
 }
 
 void insertAt(QVariantMap &map, QStringList path, const QVariant &value)
@@ -340,10 +371,15 @@ QVariantMap parseIni(const QByteArray &text)
             continue;
         if (line.startsWith('[')) {
             const qsizetype end = line.lastIndexOf(']');
-            const QString name = unescapedKey(line.mid(1, end < 0 ? -1 : end - 1).trimmed());
-            section = name.compare(QLatin1String("General"), Qt::CaseInsensitive) == 0
-                          ? QStringList()
-                          : name.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+            const QByteArray name = line.mid(1, end < 0 ? -1 : end - 1).trimmed();
+            // Told apart before unescaping: "[%General]" is a section of that name, as the
+            // writer and QSettings mean it, not the top level.
+            if (name.toLower() == "general")
+                section.clear();
+            else if (name.toLower() == "%general")
+                section = QStringList{QString::fromLatin1(name.mid(1))};
+            else
+                section = unescapedKey(name).split(QLatin1Char('/'), Qt::SkipEmptyParts);
             continue;
         }
         const qsizetype equals = line.indexOf('=');
@@ -355,7 +391,7 @@ QVariantMap parseIni(const QByteArray &text)
             continue;
         bool isList = false;
         const QStringList items = unescapedItems(line.mid(equals + 1).trimmed(), &isList);
-        QVariant value = isList ? QVariant(items) : typedValue(items.value(0));
+        QVariant value = isList ? listValue(items) : typedValue(items.value(0));
         insertAt(root, section + key, value);
     }
     return root;

@@ -65,6 +65,8 @@ private slots:
 
     void iniValuesReadBackExactly_data();
     void iniValuesReadBackExactly();
+    void iniTreesReadBackWhole_data();
+    void iniTreesReadBackWhole();
     void iniReaderSurvivesDamagedText_data();
     void iniReaderSurvivesDamagedText();
     void preferencesArePrivateAndSurviveAFullDisk();
@@ -238,6 +240,7 @@ void TestStorage::iniValuesReadBackExactly_data()
     same("semicolon and equals", QStringLiteral("a;b=c"));
     same("quotes and backslashes", QStringLiteral("say \"hi\" C:\\dir\\"));
     same("edge blanks", QStringLiteral("  padded  "));
+    same("edge tab and line feed", QStringLiteral("\tpadded\n"));
     same("leading at", QStringLiteral("@Invalid()"));
     same("control characters", QStringLiteral("tab\there\nnew\rline\x01"));
     same("control before hex digit", QString(QChar(u'\x02')) + QStringLiteral("abc"));
@@ -281,6 +284,26 @@ void TestStorage::iniValuesReadBackExactly()
         qtWrites.setValue(QStringLiteral("SETTINGS/inner/") + key, expected);
     }
     QCOMPARE(nested(parseIni(fixtures::readBytes(theirs))).toString(), expected);
+}
+
+// Whole trees, as a stored file read and saved again gives them to the writer.
+void TestStorage::iniTreesReadBackWhole_data()
+{
+    QTest::addColumn<QVariantMap>("root");
+    const QVariantMap inner{{QStringLiteral("a"), QStringLiteral("x")}};
+    QTest::newRow("no value") << QVariantMap{{QStringLiteral("gone"), QVariant()}};
+    QTest::newRow("group named general, any case")
+        << QVariantMap{{QStringLiteral("general"), inner}, {QStringLiteral("GENERAL"), inner}};
+    QTest::newRow("list with no value in it")
+        << QVariantMap{{QStringLiteral("list"), QVariantList{QStringLiteral("a"), QVariant()}}};
+    QTest::newRow("list of texts")
+        << QVariantMap{{QStringLiteral("list"), QStringList{QStringLiteral("a"), QString()}}};
+}
+
+void TestStorage::iniTreesReadBackWhole()
+{
+    QFETCH(QVariantMap, root);
+    QCOMPARE(parseIni(iniText(root)), root);
 }
 
 void TestStorage::iniReaderSurvivesDamagedText_data()
