@@ -2,11 +2,11 @@
 
 #include "isodate.h"
 #include "machineid.h"
+#include "usagerecord.h"
 
 #include "model/utilities.h"
 #include "platform/atomicfile.h"
 #include "platform/bundleinfo.h"
-#include "platform/numbertext.h"
 #include "platform/systemlog.h"
 #include "platform/xmlsupport.h"
 #include "windows/reviewwindowcontroller.h"
@@ -15,8 +15,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-#include <libxml/xpath.h>
 
 #include <stdexcept>
 
@@ -133,54 +131,19 @@ bool UsagesReportingWindowController::load()
     try {
         if (!file.open(QIODevice::ReadOnly))
             throw std::runtime_error(file.errorString().toStdString());
-        const xml::DocPtr doc = xml::parseLeniently(file.readAll());
-        if (!doc)
+        const auto record = parseUsageRecord(file.readAll());
+        if (!record)
             return true; // nothing could be made of it: the next save replaces it
-        QString text;
-        if (xml::lastText(doc.get(), "/usagesreporting/productname", &text))
-            m_productName = text;
-        if (xml::lastText(doc.get(), "/usagesreporting/productversion", &text))
-            m_version = text;
-        const auto date = [&](const char *path, QDateTime &field) {
-            if (xml::lastText(doc.get(), path, &text)) {
-                const QDateTime parsed = parseIsoDate(text);
-                if (parsed.isValid())
-                    field = parsed;
-            }
-        };
-        date("/usagesreporting/builddate", m_buildDate);
-        date("/usagesreporting/lastreportsenton", m_lastReportSentOn);
-        date("/usagesreporting/lastReviewAskDate", m_lastReviewAskDate);
+        m_productName = record->productName.value_or(m_productName);
+        m_version = record->version.value_or(m_version);
+        m_buildDate = record->buildDate.value_or(m_buildDate);
+        m_lastReportSentOn = record->lastReportSentOn.value_or(m_lastReportSentOn);
+        m_lastReviewAskDate = record->lastReviewAskDate.value_or(m_lastReviewAskDate);
         // Only the exact word switches these on; anything else leaves them as they were.
-        if (xml::lastText(doc.get(), "/usagesreporting/enabled", &text) &&
-            text == QLatin1String("true"))
-            m_isEnabled = true;
-        if (xml::lastText(doc.get(), "/usagesreporting/neverAskForReview", &text) &&
-            text == QLatin1String("true"))
-            m_neverAskForReview = true;
-        if (xml::lastText(doc.get(), "/usagesreporting/nextReviewTargetValue", &text))
-            m_nextReviewTargetValue = leadingInteger(text);
-
-        xmlXPathContext *const context = xmlXPathNewContext(doc.get());
-        xmlXPathObject *const entries =
-            context ? xmlXPathEvalExpression(BAD_CAST "/usagesreporting/features/featureusages",
-                                             context)
-                    : nullptr;
-        if (entries && entries->nodesetval) {
-            for (int i = 0; i < entries->nodesetval->nodeNr; ++i) {
-                xmlNode *const entry = entries->nodesetval->nodeTab[i];
-                FeatureUsages feature;
-                if (xml::lastText(entry, "name", &text))
-                    feature.name = text;
-                if (xml::lastText(entry, "usagescount", &text))
-                    feature.usagesCount = leadingInteger(text);
-                if (xml::lastText(entry, "filescount", &text))
-                    feature.filesCount = leadingInteger(text);
-                m_features << feature;
-            }
-        }
-        xmlXPathFreeObject(entries);
-        xmlXPathFreeContext(context);
+        m_isEnabled = m_isEnabled || record->enabled;
+        m_neverAskForReview = m_neverAskForReview || record->neverAskForReview;
+        m_nextReviewTargetValue = record->nextReviewTargetValue.value_or(m_nextReviewTargetValue);
+        m_features << record->features;
         return true;
     } catch (const std::exception &e) {
         systemLog(QStringLiteral("Error in load : %1").arg(QString::fromUtf8(e.what())));
