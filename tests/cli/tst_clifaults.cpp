@@ -1,5 +1,6 @@
 // folioset-cli against real faults: a disk that fills up, a file size limit, a killed process,
-// names as long as the file system allows.
+// names as long as the file system allows, an output folder or an input that changes under a
+// run, a log folder that cannot be made.
 
 #include "clirun.h"
 
@@ -8,12 +9,16 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
 #include <csignal>
+#include <cstdio>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -50,6 +55,59 @@ QStringList loggedOutputStatuses(const QString &home)
     return statuses;
 }
 
+// The statuses of the outputs in a --report file, as "name: status".
+QStringList reportedOutputs(const QString &report)
+{
+    QStringList outputs;
+    const QList<QByteArray> lines = fixtures::readBytes(report).split('\n');
+    for (const QByteArray &line : lines) {
+        const QJsonObject entry = QJsonDocument::fromJson(line).object();
+        if (entry.value(QStringLiteral("kind")).toString() == QLatin1String("output"))
+            outputs << QFileInfo(entry.value(QStringLiteral("path")).toString()).fileName() +
+                           QStringLiteral(": ") + entry.value(QStringLiteral("status")).toString();
+    }
+    return outputs;
+}
+
+// Runs folioset-cli and, the moment `reached` holds for it, stops it (SIGSTOP), makes `fault`
+// happen and lets it go on: a fault at one exact point of a run. `paused` tells whether that
+// point was reached before the run ended.
+clirun::Result runWithFaultAt(const QStringList &arguments, const QString &home,
+                              const std::function<bool(pid_t)> &reached,
+                              const std::function<void()> &fault, bool *paused)
+{
+    QProcess process;
+    process.setProcessEnvironment(clirun::isolatedEnvironment(home));
+    process.start(cli(), arguments);
+    *paused = false;
+    clirun::Result result;
+    if (!process.waitForStarted())
+        return result;
+    const pid_t pid = pid_t(process.processId());
+    QElapsedTimer waited;
+    waited.start();
+    while (pid > 0 && process.state() == QProcess::Running && waited.elapsed() < 60000) {
+        if (reached(pid) && ::kill(pid, SIGSTOP) == 0) {
+            fault();
+            *paused = true;
+            ::kill(pid, SIGCONT);
+            break;
+        }
+        QThread::usleep(100);
+    }
+    process.waitForFinished(300000);
+    result.crashed = process.exitStatus() != QProcess::NormalExit;
+    result.exitCode = process.exitCode();
+    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    result.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return result;
+}
+
+QStringList pdfsIn(const QString &folder)
+{
+    return QDir(folder).entryList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Name);
+}
+
 } // namespace
 
 class TestCliFaults : public QObject
@@ -64,8 +122,17 @@ private slots:
     void namesAsLongAsTheSystemAllowsAreWritten_data();
     void namesAsLongAsTheSystemAllowsAreWritten();
     void earlierLogsSurviveAFullDisk();
+    void anOutputFolderThatGoesAwayFailsTheRestAndKeepsWhatWasWritten_data();
+    void anOutputFolderThatGoesAwayFailsTheRestAndKeepsWhatWasWritten();
+    void anInputChangedBeforeItIsWrittenFailsItsPdf_data();
+    void anInputChangedBeforeItIsWrittenFailsItsPdf();
+    void aLogFolderThatCannotBeMadeIsReported_data();
+    void aLogFolderThatCannotBeMadeIsReported();
 
 private:
+    // `count` copies of the large photos in a folder of their own, named p00.jpg and on.
+    QStringList largeCopies(const QString &folder, int count) const;
+
     QTemporaryDir m_inputs;
     QString m_small1, m_large1, m_small2, m_large2;
 };
@@ -155,13 +222,8 @@ void TestCliFaults::aKilledWriteLeavesNoPartOfItBehind()
 {
     const QTemporaryDir home;
     const QTemporaryDir out;
-    QStringList inputs;
-    for (int i = 0; i < 24; ++i) {
-        const QString copy =
-            QDir(home.path()).filePath(QStringLiteral("p%1.jpg").arg(i, 2, 10, QChar(u'0')));
-        QVERIFY(QFile::copy(i % 2 ? m_large1 : m_large2, copy));
-        inputs << copy;
-    }
+    const QStringList inputs = largeCopies(home.path(), 24);
+    QCOMPARE(inputs.size(), 24);
     const QString target = out.filePath(QStringLiteral("many.pdf"));
     QVERIFY(fixtures::writePdf(target, 3));
     const QByteArray before = fixtures::readBytes(target);
@@ -262,6 +324,190 @@ void TestCliFaults::earlierLogsSurviveAFullDisk()
              qPrintable(result.err));
     QCOMPARE(fixtures::readBytes(earlier), earlierLog);
     QCOMPARE(clirun::allEntries(logsFolder(home)), QStringList{QStringLiteral("010126000000.log")});
+}
+
+QStringList TestCliFaults::largeCopies(const QString &folder, int count) const
+{
+    QStringList copies;
+    for (int i = 0; i < count; ++i) {
+        const QString copy =
+            QDir(folder).filePath(QStringLiteral("p%1.jpg").arg(i, 2, 10, QChar(u'0')));
+        if (!QFile::copy(i % 2 ? m_large1 : m_large2, copy))
+            return {};
+        copies << copy;
+    }
+    return copies;
+}
+
+void TestCliFaults::anOutputFolderThatGoesAwayFailsTheRestAndKeepsWhatWasWritten_data()
+{
+    QTest::addColumn<bool>("readOnlyMount");
+    QTest::newRow("covered by a read-only file system") << true;
+    QTest::newRow("removed") << false;
+}
+
+void TestCliFaults::anOutputFolderThatGoesAwayFailsTheRestAndKeepsWhatWasWritten()
+{
+    QFETCH(bool, readOnlyMount);
+    if (readOnlyMount) {
+        const fixtures::SmallDisk probe(64 * 1024, fixtures::SmallDisk::Access::ReadOnly);
+        if (!probe.mounted())
+            QSKIP(qPrintable(probe.refusal()));
+    }
+    const QTemporaryDir home;
+    const QTemporaryDir outParent;
+    const QString out = outParent.filePath(QStringLiteral("out"));
+    const QStringList inputs = largeCopies(home.path(), 8);
+    QCOMPARE(inputs.size(), 8);
+    const QString report = home.filePath(QStringLiteral("run.jsonl"));
+
+    // The moment the first PDF has its name, the folder goes: whatever comes after, a file in
+    // progress included, has nowhere to go.
+    QMap<QString, QByteArray> written;
+    bool mounted = false;
+    bool paused = false;
+    const clirun::Result result = runWithFaultAt(
+        QStringList{QStringLiteral("--report"), report, QStringLiteral("-o"), out} + inputs,
+        home.path(), [&](pid_t) { return !pdfsIn(out).isEmpty(); },
+        [&] {
+            for (const QString &name : pdfsIn(out))
+                written.insert(name, fixtures::readBytes(QDir(out).filePath(name)));
+            if (readOnlyMount)
+                mounted = ::mount("tmpfs", QFile::encodeName(out).constData(), "tmpfs",
+                                  MS_RDONLY | MS_NOSUID | MS_NODEV, "size=65536") == 0;
+            else
+                QDir(out).removeRecursively();
+        },
+        &paused);
+    if (mounted)
+        ::umount2(QFile::encodeName(out).constData(), MNT_DETACH);
+    QVERIFY2(paused, "the run ended before its first PDF was seen");
+    QVERIFY(!readOnlyMount || mounted);
+
+    QVERIFY(!result.crashed);
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.err.contains(QStringLiteral("unable to create some of the files!")),
+             qPrintable(result.err));
+    QVERIFY(written.size() < inputs.size());
+    QStringList expected;
+    for (const QString &input : inputs) {
+        const QString name = QFileInfo(input).completeBaseName() + QStringLiteral(".pdf");
+        expected << name + (written.contains(name) ? QStringLiteral(": Completed")
+                                                   : QStringLiteral(": Unable to save file!"));
+    }
+    QCOMPARE(loggedOutputStatuses(home.path()), expected);
+    QCOMPARE(
+        reportedOutputs(report),
+        expected.replaceInStrings(QStringLiteral("Completed"), QStringLiteral("written"))
+            .replaceInStrings(QStringLiteral("Unable to save file!"), QStringLiteral("failed")));
+    if (!readOnlyMount) {
+        QVERIFY(!QFileInfo::exists(out));
+        return;
+    }
+    // Under the mount, the folder holds what was written before and nothing else.
+    QCOMPARE(clirun::allEntries(out), QStringList(written.keys()));
+    for (auto it = written.cbegin(); it != written.cend(); ++it) {
+        QCOMPARE(fixtures::readBytes(QDir(out).filePath(it.key())), it.value());
+        QCOMPARE(clirun::readPdf(QDir(out).filePath(it.key())).pages, 1);
+    }
+}
+
+void TestCliFaults::anInputChangedBeforeItIsWrittenFailsItsPdf_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("truncated") << QStringLiteral("truncated");
+    QTest::newRow("replaced by another image") << QStringLiteral("replaced");
+}
+
+void TestCliFaults::anInputChangedBeforeItIsWrittenFailsItsPdf()
+{
+    QFETCH(QString, change);
+    const QTemporaryDir home;
+    const QTemporaryDir out;
+    QStringList inputs = largeCopies(home.path(), 6);
+    QCOMPARE(inputs.size(), 6);
+    // Last in the document, so its data is copied last: the change comes before it.
+    const QString victim = home.filePath(QStringLiteral("victim.jpg"));
+    QVERIFY(QFile::copy(m_large1, victim));
+    inputs << victim;
+    const QString earlier = out.filePath(QStringLiteral("book.pdf"));
+    QVERIFY(fixtures::writePdf(earlier, 2));
+    const QByteArray earlierBytes = fixtures::readBytes(earlier);
+    const QString report = home.filePath(QStringLiteral("run.jsonl"));
+
+    // Every page was planned and made from the file as it was; the write has begun.
+    bool paused = false;
+    const clirun::Result result = runWithFaultAt(
+        QStringList{QStringLiteral("--mode"), QStringLiteral("merge"), QStringLiteral("--name"),
+                    QStringLiteral("book"), QStringLiteral("--report"), report,
+                    QStringLiteral("-o"), out.path()} +
+            inputs,
+        home.path(), [&](pid_t pid) { return fixtures::unnamedFileSize(pid, out.path()) >= 0; },
+        [&] {
+            if (change == QLatin1String("truncated")) {
+                QFile::resize(victim, QFileInfo(victim).size() / 2);
+                return;
+            }
+            const QString other = home.filePath(QStringLiteral("other.jpg"));
+            fixtures::writeJpeg(other, QSize(320, 240), 9);
+            ::rename(QFile::encodeName(other).constData(), QFile::encodeName(victim).constData());
+        },
+        &paused);
+    QVERIFY2(paused, "the write was never seen in progress");
+
+    QVERIFY(!result.crashed);
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.err.contains(QStringLiteral("victim.jpg changed or disappeared before it was "
+                                                "written")),
+             qPrintable(result.err));
+    QVERIFY2(result.err.contains(QStringLiteral("unable to create some of the files!")),
+             qPrintable(result.err));
+    QCOMPARE(clirun::allEntries(out.path()), QStringList{QStringLiteral("book.pdf")});
+    QCOMPARE(fixtures::readBytes(earlier), earlierBytes);
+    QCOMPARE(loggedOutputStatuses(home.path()),
+             QStringList{QStringLiteral("book.pdf: Unable to save file!")});
+    QCOMPARE(reportedOutputs(report), QStringList{QStringLiteral("book.pdf: failed")});
+}
+
+void TestCliFaults::aLogFolderThatCannotBeMadeIsReported_data()
+{
+    QTest::addColumn<bool>("chosen"); // --log-dir, or the support folder's Logs
+    QTest::newRow("--log-dir below a file") << true;
+    QTest::newRow("a file where the support folder goes") << false;
+}
+
+void TestCliFaults::aLogFolderThatCannotBeMadeIsReported()
+{
+    QFETCH(bool, chosen);
+    const QTemporaryDir home;
+    const QTemporaryDir out;
+    const QString blocker = chosen ? home.filePath(QStringLiteral("plain-file"))
+                                   : home.filePath(QStringLiteral("data/Quillmark/folioset2"));
+    QVERIFY(QDir().mkpath(QFileInfo(blocker).absolutePath()));
+    QVERIFY(fixtures::writeBytes(blocker, "not a folder"));
+    QStringList arguments{QStringLiteral("-o"), out.path(), m_small1};
+    if (chosen)
+        arguments << QStringLiteral("--log-dir") << blocker + QStringLiteral("/logs");
+    const clirun::Result result = clirun::run(arguments, clirun::isolatedEnvironment(home.path()));
+
+    QVERIFY(!result.crashed);
+    QCOMPARE(fixtures::readBytes(blocker), QByteArray("not a folder"));
+    if (chosen) {
+        // Refused before anything is converted: a run asked to keep its log does not go on
+        // without one.
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.contains(QStringLiteral("cannot create the log folder")),
+                 qPrintable(result.err));
+        QCOMPARE(clirun::allEntries(out.path()), QStringList());
+        return;
+    }
+    // The conversion itself is not the log's hostage: the PDF is written, and the run says
+    // that its log could not be.
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.err.contains(QStringLiteral("could not be created")), qPrintable(result.err));
+    QVERIFY2(result.err.contains(QStringLiteral("the conversion log could not be written")),
+             qPrintable(result.err));
+    QCOMPARE(clirun::readPdf(out.filePath(QStringLiteral("a-small.pdf"))).pages, 1);
 }
 
 QTEST_MAIN(TestCliFaults)
