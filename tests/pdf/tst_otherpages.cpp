@@ -330,6 +330,34 @@ private slots:
         QCOMPARE(document.pageCount(), 0);
     }
 
+    // Inputs that once broke a reader under the fuzzer, each named for what must become of it:
+    // NAME.page.EXT a page of a PDF that opens again, NAME.refused.EXT a refusal with a reason.
+    void inputsFoundByFuzzing_data()
+    {
+        QTest::addColumn<QString>("path");
+        const QDir folder(QStringLiteral(FOLIOSET_TEST_DATA "/fuzz"));
+        const QStringList names = folder.entryList(QDir::Files, QDir::Name);
+        QVERIFY(!names.isEmpty());
+        for (const QString &name : names)
+            QTest::newRow(qPrintable(name)) << folder.filePath(name);
+    }
+    void inputsFoundByFuzzing()
+    {
+        QFETCH(QString, path);
+        const bool page = QFileInfo(path).completeBaseName().endsWith(QLatin1String(".page"));
+        QVERIFY(page || QFileInfo(path).completeBaseName().endsWith(QLatin1String(".refused")));
+        Document document;
+        QString why;
+        QCOMPARE(helpers::appendPage(document, path, 0, &why), page);
+        if (!page) {
+            QVERIFY(!why.isEmpty());
+            return;
+        }
+        const QString target = file(QFileInfo(path).fileName() + QStringLiteral(".pdf"));
+        QVERIFY2(document.write(target, {}, nullptr, &why), qPrintable(why));
+        QCOMPARE(readback::pages(*readback::open(target)).size(), 1);
+    }
+
     void decodedImagesWaitInANamelessScratchFile()
     {
         QTemporaryDir scratch;
