@@ -7,10 +7,12 @@
 // tiffs (ten A4 300 dpi LZW pages: even files bilevel, odd files 8-bit gray), bmps
 // (2000x1500 24-bit), gifs (800x600, 256-colour palette), or one of the single large TIFF
 // pages: largegray (20000x20000 8-bit text scan, LZW), largeg4 (the same page bilevel, Group 4
-// in one strip), largergb (12000x9000 photo, LZW).
+// in one strip), largergb (12000x9000 photo, LZW), or mixed (the soak run's inputs: small
+// JPEG, PNG, BMP, GIF and TIFF pictures, every tenth file damaged and named NAME-bad.EXT).
 
 #include "gifwriter.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -229,53 +231,121 @@ bool writeQtImage(const QString &path, const QImage &image, const char *format, 
     return writer.write(image);
 }
 
+// The damaged tenth of the mixed set, in turn: a JPEG cut in half, an empty file, noise, a
+// TIFF header with nothing behind it, a GIF header followed by noise.
+bool writeDamaged(const QString &path, int kind, quint32 seed)
+{
+    QByteArray bytes;
+    QRandomGenerator random(seed);
+    const auto noise = [&](int size) {
+        QByteArray data(size, Qt::Uninitialized);
+        for (char &c : data)
+            c = char(random.bounded(256));
+        return data;
+    };
+    switch (kind) {
+    case 0: {
+        QImage image = photoLike(480, 360, seed);
+        QByteArray whole;
+        QBuffer buffer(&whole);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "jpeg", 85);
+        bytes = whole.left(whole.size() / 2);
+        break;
+    }
+    case 1:
+        break;
+    case 2:
+        bytes = noise(20000);
+        break;
+    case 3:
+        bytes = QByteArray("II*\0\x08\0\0\0", 8);
+        break;
+    default:
+        bytes = QByteArray("GIF89a") + noise(5000);
+        break;
+    }
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
+}
+
+const char *mixedKinds[] = {"jpg", "jpg", "png", "bmp", "gif", "tif", "jpg", "jpg", "png"};
+const char *damagedKinds[] = {"jpg", "png", "bmp", "tif", "gif"};
+
+QString mixedSuffix(int index)
+{
+    if (index % 10 == 9)
+        return QStringLiteral("-bad.") + QLatin1String(damagedKinds[index / 10 % 5]);
+    return QLatin1Char('.') + QLatin1String(mixedKinds[index % 10]);
+}
+
+bool writeMixed(const QString &path, quint32 seed, int index)
+{
+    if (index % 10 == 9)
+        return writeDamaged(path, index / 10 % 5, seed);
+    const QString format = QLatin1String(mixedKinds[index % 10]);
+    if (format == QLatin1String("gif"))
+        return bench::writeGif(path, photoLike(320, 240, seed));
+    const QImage picture = format == QLatin1String("bmp") ? photoLike(320, 240, seed)
+                                                          : photoLike(480, 360, seed);
+    return writeQtImage(path, picture, format == QLatin1String("jpg") ? "jpeg" : qPrintable(format),
+                        format == QLatin1String("jpg") ? 85 : -1);
+}
+
 struct Set
 {
     const char *name;
-    const char *extension;
-    std::function<bool(const QString &path, quint32 seed)> write;
+    std::function<QString(int index)> suffix;
+    std::function<bool(const QString &path, quint32 seed, int index)> write;
 };
 
+// Every file of the set has the same extension.
+std::function<QString(int)> fixed(const char *extension)
+{
+    return [extension](int) { return QLatin1Char('.') + QLatin1String(extension); };
+}
+
 const Set sets[] = {
-    {"photos", "jpg",
-     [](const QString &path, quint32 seed) {
+    {"photos", fixed("jpg"),
+     [](const QString &path, quint32 seed, int) {
          return writeQtImage(path, photoLike(4000, 3000, seed), "jpeg", 90);
      }},
-    {"small", "jpg",
-     [](const QString &path, quint32 seed) {
+    {"small", fixed("jpg"),
+     [](const QString &path, quint32 seed, int) {
          return writeQtImage(path, photoLike(640, 480, seed), "jpeg", 90);
      }},
-    {"scans", "png",
-     [](const QString &path, quint32 seed) {
+    {"scans", fixed("png"),
+     [](const QString &path, quint32 seed, int) {
          return writeQtImage(path, textScan(seed), "png", -1);
      }},
-    {"tiffs", "tif",
-     [](const QString &path, quint32 seed) { return writeTiffPages(path, seed, seed % 2 == 0); }},
-    {"bmps", "bmp",
-     [](const QString &path, quint32 seed) {
+    {"tiffs", fixed("tif"),
+     [](const QString &path, quint32 seed, int) { return writeTiffPages(path, seed, seed % 2 == 0); }},
+    {"bmps", fixed("bmp"),
+     [](const QString &path, quint32 seed, int) {
          return writeQtImage(path, photoLike(2000, 1500, seed), "bmp", -1);
      }},
-    {"gifs", "gif",
-     [](const QString &path, quint32 seed) {
+    {"gifs", fixed("gif"),
+     [](const QString &path, quint32 seed, int) {
          return bench::writeGif(path, photoLike(800, 600, seed));
      }},
     // Single large pages, for the memory benchmark (bench/largepage.sh).
-    {"largegray", "tif",
-     [](const QString &path, quint32 seed) {
+    {"largegray", fixed("tif"),
+     [](const QString &path, quint32 seed, int) {
          return writeLargeTiff(path, 20000, 20000, 1, false,
                                [&](int y, uchar *row) { textRow(y, 20000, 20000, seed, row); });
      }},
-    {"largeg4", "tif",
-     [](const QString &path, quint32 seed) {
+    {"largeg4", fixed("tif"),
+     [](const QString &path, quint32 seed, int) {
          return writeLargeTiff(path, 20000, 20000, 1, true,
                                [&](int y, uchar *row) { textRow(y, 20000, 20000, seed, row); });
      }},
-    {"largergb", "tif",
-     [](const QString &path, quint32 seed) {
+    {"largergb", fixed("tif"),
+     [](const QString &path, quint32 seed, int) {
          PhotoRows rows(12000, 9000, seed);
          return writeLargeTiff(path, 12000, 9000, 3, false,
                                [&](int, uchar *row) { rows.next(row); });
      }},
+    {"mixed", mixedSuffix, writeMixed},
 };
 
 } // namespace
@@ -302,18 +372,18 @@ int main(int argc, char **argv)
         return 2;
     }
     for (int i = 0; i < count; ++i) {
-        const QString path = QDir(folder).filePath(QStringLiteral("%1-%2.%3")
+        const QString path = QDir(folder).filePath(QStringLiteral("%1-%2%3")
                                                        .arg(setName)
                                                        .arg(i, 4, 10, QLatin1Char('0'))
-                                                       .arg(QLatin1String(set->extension)));
+                                                       .arg(set->suffix(i)));
         if (QFile::exists(path))
             continue;
         // A stopped run must not leave a half-written file that the next run would keep, nor
         // one that a folder walk or a shell pattern would pick up: hidden until complete.
         const QString partial =
-            QDir(folder).filePath(QStringLiteral(".partial.") + QLatin1String(set->extension));
+            QDir(folder).filePath(QStringLiteral(".partial") + set->suffix(i));
         const quint32 seed = setIndex * 100003u + quint32(i) + 1u;
-        if (!set->write(partial, seed) || !QFile::rename(partial, path)) {
+        if (!set->write(partial, seed, i) || !QFile::rename(partial, path)) {
             std::fprintf(stderr, "folioset_makecorpus: cannot write %s\n", qPrintable(path));
             QFile::remove(partial);
             return 1;

@@ -28,6 +28,9 @@ gifs=${GIFS:-20}
 runs=${RUNS:-3}
 flat_low=${FLAT_LOW:-50/500}
 
+# shellcheck source=bench/timing.sh
+source "$repo/bench/timing.sh"
+
 say() { printf '%s\n' "$*" >&2; }
 
 install_missing() {
@@ -61,11 +64,7 @@ measure() {
     sync
     status=0
     /usr/bin/time -v -o "$report" "$@" >"$bench_dir/last.out" 2>"$bench_dir/last.err" || status=$?
-    wall=$(awk -F': ' '/Elapsed \(wall clock\)/ {
-        n = split($2, p, ":"); s = 0
-        for (i = 1; i <= n; i++) s = s * 60 + p[i]
-        printf "%.2f", s }' "$report")
-    rss=$(awk -F': ' '/Maximum resident set size/ { printf "%.0f", $2 / 1024 }' "$report")
+    read_timing "$report"
 }
 
 # measure, RUNS times, with CLEANUP (a command) before each; keeps the best wall time, the

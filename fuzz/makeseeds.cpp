@@ -19,7 +19,6 @@
 #include <cstdio>
 #include <functional>
 
-#include <jpeglib.h>
 
 using namespace fixtures;
 using folioset::iniText;
@@ -66,34 +65,6 @@ QImage indexed(int colours)
     return image;
 }
 
-// libjpeg can code with arithmetic coding, which the program decodes rather than carries.
-bool writeArithmeticJpeg(const QString &path)
-{
-    const QImage image = picture().convertToFormat(QImage::Format_RGB888);
-    FILE *file = std::fopen(QFile::encodeName(path).constData(), "wb");
-    if (!file)
-        return false;
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr errors;
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, file);
-    cinfo.image_width = JDIMENSION(image.width());
-    cinfo.image_height = JDIMENSION(image.height());
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    cinfo.arith_code = TRUE;
-    jpeg_start_compress(&cinfo, TRUE);
-    for (int y = 0; y < image.height(); ++y) {
-        JSAMPROW row = const_cast<JSAMPROW>(image.constScanLine(y));
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    return std::fclose(file) == 0;
-}
-
 bool writeWithProfile(const QString &path, const char *format)
 {
     QImage image = picture();
@@ -121,7 +92,10 @@ void jpegSeeds()
         const QString path = seedPath("jpeg", QLatin1String(form.name));
         check(writeJpegWith(path, picture(), form.options), path);
     }
-    check(writeArithmeticJpeg(seedPath("jpeg", QStringLiteral("arithmetic.jpg"))), "arithmetic");
+    // libjpeg can code with arithmetic coding, which the program decodes rather than carries.
+    check(fixtures::writeJpegWith(seedPath("jpeg", QStringLiteral("arithmetic.jpg")), picture(),
+                                  {.arithmetic = true}),
+          "arithmetic");
     check(writeWithProfile(seedPath("jpeg", QStringLiteral("icc.jpg")), "jpeg"), "icc.jpg");
 }
 

@@ -141,6 +141,7 @@ bool writeJpegWith(const QString &path, const QImage &source, const JpegOptions 
     jpeg_set_quality(&cinfo, options.quality, TRUE);
     if (options.progressive)
         jpeg_simple_progression(&cinfo);
+    cinfo.arith_code = options.arithmetic ? TRUE : FALSE;
     if (options.jfifDpi > 0) {
         cinfo.write_JFIF_header = TRUE;
         cinfo.density_unit = 1;

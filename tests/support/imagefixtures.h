@@ -21,6 +21,7 @@ struct JpegOptions
     int exifOrientation = 0;            // 0: no EXIF block
     int exifDpi = 0;                    // written into the EXIF block when there is one
     bool rgbWithoutAdobeMarker = false; // RGB recognised only by its component ids
+    bool arithmetic = false;            // arithmetic coding instead of Huffman tables
 };
 
 bool writeJpegWith(const QString &path, const QImage &image, const JpegOptions &options = {});
