@@ -145,6 +145,9 @@ private slots:
 
     void appendingJpegPagesReadsNoImageData()
     {
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("AddressSanitizer holds freed memory back: the resident size tells nothing here");
+#endif
         const QString path = file(QStringLiteral("heavy.jpg"));
         QVERIFY(fixtures::writeJpeg(path, {3000, 2000}, 9, 98));
         const qint64 fileSize = QFileInfo(path).size();

@@ -128,7 +128,9 @@ bool writePdf(const QString &path, int pages, const QString &userPassword,
             auto page = QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 612 792] >>");
             helper.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
         }
-        QPDFWriter writer(pdf, QFile::encodeName(path).constData());
+        // The writer keeps the name it is given, not a copy.
+        const QByteArray name = QFile::encodeName(path);
+        QPDFWriter writer(pdf, name.constData());
         if (!userPassword.isEmpty() || !ownerPassword.isEmpty()) {
             writer.setR4EncryptionParametersInsecure(
                 userPassword.toUtf8().constData(), ownerPassword.toUtf8().constData(), true, true,
