@@ -1,5 +1,11 @@
 #include "decodinglimits.h"
 
+#include <QImageReader>
+
+#include <mutex>
+
+#include <tiffio.h>
+
 namespace folioset::image {
 
 namespace {
@@ -12,6 +18,16 @@ QString tooLarge(std::int64_t width, std::int64_t height)
 }
 
 } // namespace
+
+void prepareQtImageReading()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        QImageReader::setAllocationLimit(kDecodeAllocationLimitMB);
+        TIFFSetErrorHandler(nullptr);
+        TIFFSetWarningHandler(nullptr);
+    });
+}
 
 std::optional<QString> checkDimensions(std::int64_t width, std::int64_t height)
 {

@@ -19,6 +19,12 @@ inline constexpr std::uint64_t kMaxDecodedBytes = 4ULL * 1024 * 1024 * 1024;
 // QImageReader's own ceiling, in megabytes, for the formats Qt decodes whole.
 inline constexpr int kDecodeAllocationLimitMB = int(kMaxHeldBytes / (1024 * 1024));
 
+// Once per process, before Qt reads an image: Qt's own decoding ceiling, and libtiff's
+// process-wide message handlers silenced. Qt's TIFF plugin reports through those to standard
+// error under a made-up file name; our own TIFF handles carry handlers of their own, and a file
+// Qt cannot read is refused with its own reason.
+void prepareQtImageReading();
+
 // Each gives a reason when the image cannot be taken, nothing when it can.
 std::optional<QString> checkDimensions(std::int64_t width, std::int64_t height);
 std::optional<QString> checkHeldBytes(std::int64_t width, std::int64_t height,

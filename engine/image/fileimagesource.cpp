@@ -36,12 +36,6 @@ FileFormat sniff(const QByteArray &head)
     return FileFormat::Other;
 }
 
-void setDecodingLimit()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { QImageReader::setAllocationLimit(kDecodeAllocationLimitMB); });
-}
-
 bool refuse(QString *reason, const QString &text)
 {
     if (reason)
@@ -116,7 +110,7 @@ bool FileImageSource::readHeaders(QString *reason) const
     case FileFormat::Other:
         break;
     }
-    setDecodingLimit();
+    prepareQtImageReading();
     QImageReader reader(m_path);
     reader.setDecideFormatFromContent(true);
     if (!reader.canRead())
@@ -218,7 +212,7 @@ PageImage FileImageSource::carriedPng() const
 std::optional<PageImage> FileImageSource::decodedByQt(int index, const SpillAccess &spill,
                                                       QString *reason) const
 {
-    setDecodingLimit();
+    prepareQtImageReading();
     QImageReader reader(m_path);
     reader.setDecideFormatFromContent(true);
     // Orientation tags of these formats are applied to the pixels, which costs nothing extra.

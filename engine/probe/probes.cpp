@@ -1,5 +1,6 @@
 #include "probes.h"
 
+#include "engine/image/decodinglimits.h"
 #include "engine/pdf/pdfinspect.h"
 #include "platform/edition.h"
 
@@ -38,6 +39,7 @@ int imageCount(const QString &path)
 {
     if (hasSingleImageSignature(path))
         return 1;
+    image::prepareQtImageReading();
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
     return std::max(0, reader.imageCount());
