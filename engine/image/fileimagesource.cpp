@@ -14,7 +14,6 @@
 #include <QFileInfo>
 #include <QImageReader>
 
-#include <mutex>
 
 namespace folioset::image {
 

@@ -22,14 +22,6 @@ using namespace folioset;
 
 namespace {
 
-QStringList namesOf(const QList<QUrl> &urls, const QString &root)
-{
-    QStringList names;
-    for (const QUrl &url : urls)
-        names << QDir(root).relativeFilePath(url.toLocalFile());
-    return names;
-}
-
 QStringList namesOf(const QList<FileItemPtr> &items)
 {
     QStringList names;
