@@ -361,12 +361,24 @@ QVariantMap parseIni(const QByteArray &text)
 {
     QVariantMap root;
     QStringList section;
-    QByteArray body = text.startsWith("\xEF\xBB\xBF") ? text.mid(3) : text;
-    // A line ending in a backslash goes on on the next line.
-    body.replace("\\\r\n", "").replace("\\\n", "");
+    const QByteArray body = text.startsWith("\xEF\xBB\xBF") ? text.mid(3) : text;
     const QList<QByteArray> lines = body.split('\n');
-    for (const QByteArray &raw : lines) {
-        const QByteArray line = raw.trimmed();
+    for (qsizetype n = 0; n < lines.size(); ++n) {
+        QByteArray joined = lines.at(n);
+        // A line ending in a backslash goes on on the next line; one ending in an escaped
+        // backslash ("\\") does not.
+        const auto continues = [](const QByteArray &piece) {
+            const QByteArray end = piece.endsWith('\r') ? piece.chopped(1) : piece;
+            qsizetype backslashes = 0;
+            while (backslashes < end.size() && end.at(end.size() - 1 - backslashes) == '\\')
+                ++backslashes;
+            return backslashes % 2 == 1;
+        };
+        while (continues(joined) && n + 1 < lines.size()) {
+            joined.chop(joined.endsWith('\r') ? 2 : 1);
+            joined += lines.at(++n);
+        }
+        const QByteArray line = joined.trimmed();
         if (line.isEmpty() || line.startsWith(';') || line.startsWith('#'))
             continue;
         if (line.startsWith('[')) {

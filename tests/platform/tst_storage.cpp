@@ -67,6 +67,8 @@ private slots:
     void iniValuesReadBackExactly();
     void iniTreesReadBackWhole_data();
     void iniTreesReadBackWhole();
+    void iniFilesFoundByFuzzingReadBackWhole_data();
+    void iniFilesFoundByFuzzingReadBackWhole();
     void iniReaderSurvivesDamagedText_data();
     void iniReaderSurvivesDamagedText();
     void preferencesArePrivateAndSurviveAFullDisk();
@@ -294,6 +296,9 @@ void TestStorage::iniTreesReadBackWhole_data()
     QTest::newRow("no value") << QVariantMap{{QStringLiteral("gone"), QVariant()}};
     QTest::newRow("group named general, any case")
         << QVariantMap{{QStringLiteral("general"), inner}, {QStringLiteral("GENERAL"), inner}};
+    QTest::newRow("backslash ending a value, another line after it")
+        << QVariantMap{{QStringLiteral("a"), QStringLiteral("ends in \\")},
+                       {QStringLiteral("b"), QStringLiteral("next")}};
     QTest::newRow("list with no value in it")
         << QVariantMap{{QStringLiteral("list"), QVariantList{QStringLiteral("a"), QVariant()}}};
     QTest::newRow("list of texts")
@@ -303,6 +308,23 @@ void TestStorage::iniTreesReadBackWhole_data()
 void TestStorage::iniTreesReadBackWhole()
 {
     QFETCH(QVariantMap, root);
+    QCOMPARE(parseIni(iniText(root)), root);
+}
+
+// Texts that once came back changed under the fuzzer: what the reader makes of them, the writer
+// gives back.
+void TestStorage::iniFilesFoundByFuzzingReadBackWhole_data()
+{
+    QTest::addColumn<QString>("path");
+    const QDir folder(QStringLiteral(FOLIOSET_TEST_DATA "/fuzz"));
+    for (const QString &name : folder.entryList({QStringLiteral("*.ini")}, QDir::Files))
+        QTest::newRow(qPrintable(name)) << folder.filePath(name);
+}
+
+void TestStorage::iniFilesFoundByFuzzingReadBackWhole()
+{
+    QFETCH(QString, path);
+    const QVariantMap root = parseIni(fixtures::readBytes(path));
     QCOMPARE(parseIni(iniText(root)), root);
 }
 
