@@ -339,7 +339,8 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         const QDir folder(QStringLiteral(FOLIOSET_TEST_DATA "/fuzz"));
-        const QStringList names = folder.entryList(QDir::Files, QDir::Name);
+        const QStringList names = folder.entryList(
+            {QStringLiteral("*.page.*"), QStringLiteral("*.refused.*")}, QDir::Files, QDir::Name);
         QVERIFY(!names.isEmpty());
         for (const QString &name : names)
             QTest::newRow(qPrintable(name)) << folder.filePath(name);
@@ -348,7 +349,6 @@ private slots:
     {
         QFETCH(QString, path);
         const bool page = QFileInfo(path).completeBaseName().endsWith(QLatin1String(".page"));
-        QVERIFY(page || QFileInfo(path).completeBaseName().endsWith(QLatin1String(".refused")));
         Document document;
         QString why;
         QCOMPARE(helpers::appendPage(document, path, 0, &why), page);
