@@ -5,6 +5,7 @@
 #include "model/utilities.h"
 #include "platform/datetext.h"
 #include "platform/systemlog.h"
+#include "platform/xmlsupport.h"
 
 #include <QDir>
 
@@ -22,40 +23,6 @@ namespace {
 const QString displayDatePattern = QStringLiteral("MM/dd/yyyy hh:mm:ss a");
 const QString fileNameDatePattern = QStringLiteral("ddMMyyHHmmss");
 
-struct DocFree
-{
-    void operator()(xmlDoc *doc) const { xmlFreeDoc(doc); }
-};
-using DocPtr = std::unique_ptr<xmlDoc, DocFree>;
-
-struct XmlFree
-{
-    void operator()(xmlChar *text) const { xmlFree(text); }
-};
-using XmlTextPtr = std::unique_ptr<xmlChar, XmlFree>;
-
-// XML 1.0 cannot carry these code points at all, not even as character references; file names
-// and messages from the outside world may still contain them.
-constexpr bool isXmlChar(char32_t c)
-{
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
-           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
-}
-
-// UTF-8 that libxml2 can always serialise into well-formed XML; unrepresentable characters
-// (including unpaired surrogates, which toUcs4() already turns into U+FFFD) become U+FFFD.
-QByteArray xmlText(const QString &text)
-{
-    QList<uint> codePoints = text.toUcs4();
-    for (uint &c : codePoints) {
-        if (!isXmlChar(char32_t(c)))
-            c = 0xFFFD;
-    }
-    return QString::fromUcs4(reinterpret_cast<const char32_t *>(codePoints.constData()),
-                             codePoints.size())
-        .toUtf8();
-}
-
 xmlNode *addElement(xmlNode *parent, const char *name)
 {
     xmlNode *const node = xmlNewChild(parent, nullptr, BAD_CAST name, nullptr);
@@ -68,7 +35,7 @@ xmlNode *addElement(xmlNode *parent, const char *name)
 // serialiser.
 void addAttribute(xmlNode *node, const char *name, const QString &value)
 {
-    const QByteArray utf8 = xmlText(value);
+    const QByteArray utf8 = xml::text(value);
     if (!xmlNewProp(node, BAD_CAST name, BAD_CAST utf8.constData()))
         throw std::runtime_error(std::string("could not set attribute ") + name);
 }
@@ -76,7 +43,7 @@ void addAttribute(xmlNode *node, const char *name, const QString &value)
 QByteArray buildDocument(const Log &log)
 {
     xmlInitParser();
-    const DocPtr doc(xmlNewDoc(BAD_CAST "1.0"));
+    const xml::DocPtr doc(xmlNewDoc(BAD_CAST "1.0"));
     if (!doc)
         throw std::runtime_error("could not create the document");
     xmlNode *const root = xmlNewDocNode(doc.get(), nullptr, BAD_CAST "Log", nullptr);
@@ -104,7 +71,7 @@ QByteArray buildDocument(const Log &log)
     xmlChar *raw = nullptr;
     int size = 0;
     xmlDocDumpFormatMemoryEnc(doc.get(), &raw, &size, "UTF-8", 1);
-    const XmlTextPtr text(raw);
+    const xml::TextPtr text(raw);
     if (!text || size <= 0)
         throw std::runtime_error("could not serialise the document");
     return QByteArray(reinterpret_cast<const char *>(text.get()), size);
