@@ -164,7 +164,12 @@ std::optional<PageImage> FileImageSource::makePageImage(int index, const SpillAc
         refuse(reason, QStringLiteral("The image has no page %1").arg(index + 1));
         return std::nullopt;
     }
-    if (m_format != FileFormat::Tiff && m_format != FileFormat::Other && !refresh(reason))
+    // Carried data is checked against the stamp taken with the headers when it is copied. Data
+    // decoded here must agree with the headers it is decoded by, so the file is looked at again.
+    const bool carried = (m_format == FileFormat::Jpeg && m_jpeg && !m_jpeg->arithmetic) ||
+                         (m_format == FileFormat::Png && m_png && m_png->isCarriable());
+    if (!carried && m_format != FileFormat::Tiff && m_format != FileFormat::Other &&
+        !refresh(reason))
         return std::nullopt;
     switch (m_format) {
     case FileFormat::Jpeg:
