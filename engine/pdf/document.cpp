@@ -28,18 +28,13 @@ QByteArray pdfNumber(double value)
     return text == "-0" ? QByteArray("0") : text;
 }
 
-QPDFObjectHandle makePage(QPDF &pdf, QPDFObjectHandle xobject, const PageLayout &layout)
+QPDFObjectHandle makePage(QPDF &pdf, QPDFObjectHandle xobject, const PageLayout &layout,
+                          SharedObjects &shared)
 {
     QByteArray content = "q";
     for (const double v : layout.matrix)
         content += ' ' + pdfNumber(v);
     content += " cm /Im0 Do Q\n";
-
-    auto mediaBox = QPDFObjectHandle::newArray();
-    mediaBox.appendItem(QPDFObjectHandle::newInteger(0));
-    mediaBox.appendItem(QPDFObjectHandle::newInteger(0));
-    mediaBox.appendItem(QPDFObjectHandle::newReal(layout.mediaWidth, 4, true));
-    mediaBox.appendItem(QPDFObjectHandle::newReal(layout.mediaHeight, 4, true));
 
     auto xobjects = QPDFObjectHandle::newDictionary();
     xobjects.replaceKey("/Im0", xobject);
@@ -47,12 +42,12 @@ QPDFObjectHandle makePage(QPDF &pdf, QPDFObjectHandle xobject, const PageLayout 
     resources.replaceKey("/XObject", xobjects);
 
     auto page = QPDFObjectHandle::newDictionary();
-    page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
-    page.replaceKey("/MediaBox", mediaBox);
+    page.replaceKey("/Type", shared.name("/Page"));
+    page.replaceKey("/MediaBox", shared.box(layout.mediaWidth, layout.mediaHeight));
     page.replaceKey("/Resources", resources);
-    page.replaceKey("/Contents", pdf.newStream(content.toStdString()));
+    page.replaceKey("/Contents", shared.contents(pdf, content));
     if (layout.rotate != 0)
-        page.replaceKey("/Rotate", QPDFObjectHandle::newInteger(layout.rotate));
+        page.replaceKey("/Rotate", shared.integer(layout.rotate));
     return pdf.makeIndirectObject(page);
 }
 
@@ -122,8 +117,8 @@ bool Document::appendImagePage(const ImageSource &source, int index, QString *re
                                              image->resolution, image->orientation);
         QPDF &pdf = *d->pdf;
         const QPDFObjectHandle xobject =
-            makeImageXObject(pdf, image->image, d->context, d->profiles);
-        const QPDFObjectHandle page = makePage(pdf, xobject, layout);
+            makeImageXObject(pdf, image->image, d->context, d->profiles, d->shared);
+        const QPDFObjectHandle page = makePage(pdf, xobject, layout, d->shared);
         QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(page), false);
         const auto &mask = image->image.softMask;
         d->needsPdf15 = d->needsPdf15 || image->image.bitsPerComponent == 16 ||

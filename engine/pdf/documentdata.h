@@ -5,6 +5,7 @@
 #include "icccolourspaces.h"
 #include "imagestream.h"
 #include "outline.h"
+#include "sharedobjects.h"
 
 #include <qpdf/QPDF.hh>
 
@@ -32,6 +33,7 @@ struct Document::Private
     // Whether the file must say PDF 1.5: 16-bit samples and version 4 colour profiles came with it.
     bool needsPdf15 = false;
     IccColourSpaces profiles;
+    SharedObjects shared;
     std::vector<OutlineEntry> outline;
 
     SpillFile *spillFile(QString *reason);

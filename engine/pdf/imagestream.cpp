@@ -1,6 +1,7 @@
 #include "imagestream.h"
 
 #include "engine/image/filestamp.h"
+#include "sourcereadahead.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -31,12 +32,20 @@ constexpr std::size_t kChunk = 1024 * 1024;
 class ImageDataProvider : public QPDFObjectHandle::StreamDataProvider
 {
 public:
-    ImageDataProvider(std::shared_ptr<WriteContext> context, StreamOrigin origin)
-        : m_context(std::move(context)), m_origin(std::move(origin))
-    {}
+    ImageDataProvider(std::shared_ptr<WriteContext> context, const StreamOrigin &origin)
+        : m_context(std::move(context)), m_shared(std::make_shared<const StreamOrigin>(origin)),
+          m_origin(*m_shared)
+    {
+        if (m_origin.kind == StreamOrigin::Kind::SourceFile) {
+            m_sequence = m_context->sourceStreams.size();
+            m_context->sourceStreams.push_back(m_shared);
+        }
+    }
 
     void provideStreamData(QPDFObjGen const &, Pipeline *pipeline) override
     {
+        if (m_context->readAhead && m_sequence != kNotFromSource && readAhead(pipeline))
+            return;
         // Uninitialised: a 70 KB thumbnail should not pay for clearing a megabyte.
         const std::size_t size =
             std::size_t(std::clamp<std::uint64_t>(m_origin.totalLength(), 1, kChunk));
@@ -52,6 +61,25 @@ public:
     }
 
 private:
+    static constexpr std::size_t kNotFromSource = std::size_t(-1);
+
+    // False when the bytes were not read ahead, and must be copied here.
+    bool readAhead(Pipeline *pipeline) const
+    {
+        checkAbort();
+        const SourceReadAhead::Bytes bytes = m_context->readAhead->take(m_sequence);
+        if (bytes.outcome == SourceReadAhead::Outcome::Changed)
+            sourceChanged();
+        if (bytes.outcome != SourceReadAhead::Outcome::Read)
+            return false;
+        const QByteArray &prefix = m_origin.prefix;
+        pipeline->write(reinterpret_cast<const unsigned char *>(prefix.constData()),
+                        std::size_t(prefix.size()));
+        pipeline->write(reinterpret_cast<const unsigned char *>(bytes.data.get()), bytes.size);
+        pipeline->finish();
+        return true;
+    }
+
     void checkAbort() const
     {
         if (m_context->abort && m_context->abort->load(std::memory_order_relaxed)) {
@@ -115,10 +143,13 @@ private:
     }
 
     std::shared_ptr<WriteContext> m_context;
-    StreamOrigin m_origin;
+    std::shared_ptr<const StreamOrigin> m_shared;
+    const StreamOrigin &m_origin;
+    std::size_t m_sequence = kNotFromSource;
 };
 
-QPDFObjectHandle colorSpaceObject(QPDF &pdf, const EmbeddedImage &image, IccColourSpaces &profiles)
+QPDFObjectHandle colorSpaceObject(QPDF &pdf, const EmbeddedImage &image, IccColourSpaces &profiles,
+                                  SharedObjects &shared)
 {
     const bool indexed = image.colorSpace == ColorSpace::Indexed;
     QPDFObjectHandle base;
@@ -126,28 +157,28 @@ QPDFObjectHandle colorSpaceObject(QPDF &pdf, const EmbeddedImage &image, IccColo
         base = profiles.colourSpace(pdf, image.iccProfile, indexed ? 3 : image.components());
     switch (image.colorSpace) {
     case ColorSpace::Gray:
-        return base.isInitialized() ? base : QPDFObjectHandle::newName("/DeviceGray");
+        return base.isInitialized() ? base : shared.name("/DeviceGray");
     case ColorSpace::Rgb:
-        return base.isInitialized() ? base : QPDFObjectHandle::newName("/DeviceRGB");
+        return base.isInitialized() ? base : shared.name("/DeviceRGB");
     case ColorSpace::Cmyk:
-        return base.isInitialized() ? base : QPDFObjectHandle::newName("/DeviceCMYK");
+        return base.isInitialized() ? base : shared.name("/DeviceCMYK");
     case ColorSpace::Indexed:
         break;
     }
     auto lookup = QPDFObjectHandle::newArray();
-    lookup.appendItem(QPDFObjectHandle::newName("/Indexed"));
-    lookup.appendItem(base.isInitialized() ? base : QPDFObjectHandle::newName("/DeviceRGB"));
+    lookup.appendItem(shared.name("/Indexed"));
+    lookup.appendItem(base.isInitialized() ? base : shared.name("/DeviceRGB"));
     lookup.appendItem(QPDFObjectHandle::newInteger(image.palette.size() / 3 - 1));
     lookup.appendItem(QPDFObjectHandle::newString(image.palette.toStdString()));
     return lookup;
 }
 
-QPDFObjectHandle decodeArray(const EmbeddedImage &image)
+QPDFObjectHandle decodeArray(const EmbeddedImage &image, SharedObjects &shared)
 {
     auto decode = QPDFObjectHandle::newArray();
     for (int i = 0; i < image.components(); ++i) {
-        decode.appendItem(QPDFObjectHandle::newInteger(1));
-        decode.appendItem(QPDFObjectHandle::newInteger(0));
+        decode.appendItem(shared.integer(1));
+        decode.appendItem(shared.integer(0));
     }
     return decode;
 }
@@ -156,50 +187,51 @@ QPDFObjectHandle decodeArray(const EmbeddedImage &image)
 
 QPDFObjectHandle makeImageXObject(QPDF &pdf, const EmbeddedImage &image,
                                   const std::shared_ptr<WriteContext> &context,
-                                  IccColourSpaces &profiles)
+                                  IccColourSpaces &profiles, SharedObjects &shared)
 {
     QPDFObjectHandle stream = pdf.newStream();
     QPDFObjectHandle dict = stream.getDict();
-    dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
-    dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
-    dict.replaceKey("/Width", QPDFObjectHandle::newInteger(image.width));
-    dict.replaceKey("/Height", QPDFObjectHandle::newInteger(image.height));
-    dict.replaceKey("/ColorSpace", colorSpaceObject(pdf, image, profiles));
-    dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(image.bitsPerComponent));
+    dict.replaceKey("/Type", shared.name("/XObject"));
+    dict.replaceKey("/Subtype", shared.name("/Image"));
+    dict.replaceKey("/Width", shared.integer(image.width));
+    dict.replaceKey("/Height", shared.integer(image.height));
+    dict.replaceKey("/ColorSpace", colorSpaceObject(pdf, image, profiles, shared));
+    dict.replaceKey("/BitsPerComponent", shared.integer(image.bitsPerComponent));
     // Group 4 data codes runs as white or black; which bit value black decodes to (/BlackIs1)
     // is the reader's choice. Gray whose 0 is white takes the default and needs no /Decode.
     const bool ccitt = image.filter == StreamFilter::CcittG4;
     const bool whiteIsZero = image.colorSpace == ColorSpace::Gray && image.invertedDecode;
     if (image.invertedDecode && !(ccitt && whiteIsZero))
-        dict.replaceKey("/Decode", decodeArray(image));
+        dict.replaceKey("/Decode", decodeArray(image, shared));
     if (image.softMask)
-        dict.replaceKey("/SMask", makeImageXObject(pdf, *image.softMask, context, profiles));
+        dict.replaceKey("/SMask",
+                        makeImageXObject(pdf, *image.softMask, context, profiles, shared));
 
     QPDFObjectHandle filter;
     QPDFObjectHandle parms = QPDFObjectHandle::newNull();
     switch (image.filter) {
     case StreamFilter::Dct:
-        filter = QPDFObjectHandle::newName("/DCTDecode");
+        filter = shared.name("/DCTDecode");
         if (image.colorSpace == ColorSpace::Rgb && image.dctWithoutColorTransform)
             parms = QPDFObjectHandle::parse("<< /ColorTransform 0 >>");
         break;
     case StreamFilter::Flate:
-        filter = QPDFObjectHandle::newName("/FlateDecode");
+        filter = shared.name("/FlateDecode");
         break;
     case StreamFilter::FlatePredict:
-        filter = QPDFObjectHandle::newName("/FlateDecode");
+        filter = shared.name("/FlateDecode");
         parms = QPDFObjectHandle::newDictionary();
-        parms.replaceKey("/Predictor", QPDFObjectHandle::newInteger(15));
-        parms.replaceKey("/Colors", QPDFObjectHandle::newInteger(image.components()));
-        parms.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(image.bitsPerComponent));
-        parms.replaceKey("/Columns", QPDFObjectHandle::newInteger(image.width));
+        parms.replaceKey("/Predictor", shared.integer(15));
+        parms.replaceKey("/Colors", shared.integer(image.components()));
+        parms.replaceKey("/BitsPerComponent", shared.integer(image.bitsPerComponent));
+        parms.replaceKey("/Columns", shared.integer(image.width));
         break;
     case StreamFilter::CcittG4:
-        filter = QPDFObjectHandle::newName("/CCITTFaxDecode");
+        filter = shared.name("/CCITTFaxDecode");
         parms = QPDFObjectHandle::newDictionary();
-        parms.replaceKey("/K", QPDFObjectHandle::newInteger(-1));
-        parms.replaceKey("/Columns", QPDFObjectHandle::newInteger(image.width));
-        parms.replaceKey("/Rows", QPDFObjectHandle::newInteger(image.height));
+        parms.replaceKey("/K", shared.integer(-1));
+        parms.replaceKey("/Columns", shared.integer(image.width));
+        parms.replaceKey("/Rows", shared.integer(image.height));
         if (!whiteIsZero)
             parms.replaceKey("/BlackIs1", QPDFObjectHandle::newBool(true));
         break;

@@ -3,6 +3,7 @@
 #include "engine/image/embeddedimage.h"
 #include "engine/image/spillfile.h"
 #include "icccolourspaces.h"
+#include "sharedobjects.h"
 
 #include <QString>
 
@@ -12,6 +13,7 @@
 #include <atomic>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 namespace folioset::pdf {
 
@@ -19,10 +21,15 @@ using image::EmbeddedImage;
 using image::SpillFile;
 
 // What the image streams of one document share while it is written.
+class SourceReadAhead;
+
 struct WriteContext
 {
     const std::atomic<bool> *abort = nullptr; // set for the duration of a write
+    SourceReadAhead *readAhead = nullptr;     // set for the duration of a write
     std::shared_ptr<const SpillFile> spill;
+    // The streams whose bytes are copied from image files, in the order they were made.
+    std::vector<std::shared_ptr<const image::StreamOrigin>> sourceStreams;
     // Why a stream could not be written. qpdf wraps what a provider throws in its own message,
     // which names object numbers; the user is told this instead.
     QString failure;
@@ -47,6 +54,6 @@ public:
 // profile, if any, becomes one of the document's ICC colour spaces.
 QPDFObjectHandle makeImageXObject(QPDF &pdf, const EmbeddedImage &image,
                                   const std::shared_ptr<WriteContext> &context,
-                                  IccColourSpaces &profiles);
+                                  IccColourSpaces &profiles, SharedObjects &shared);
 
 } // namespace folioset::pdf

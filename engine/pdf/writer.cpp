@@ -2,10 +2,12 @@
 
 #include "documentdata.h"
 #include "platform/atomicfile.h"
+#include "sourcereadahead.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTimeZone>
 
 #include <qpdf/Pipeline.hh>
@@ -157,6 +159,9 @@ bool Document::write(const QString &path, const WriteOptions &options,
         writer.setMinimumPDFVersion(d->needsPdf15 ? "1.5" : "1.4");
         if (options.security)
             setEncryption(writer, *options.security);
+        SourceReadAhead readAhead(d->context->sourceStreams, abort);
+        d->context->readAhead = &readAhead;
+        const auto forget = qScopeGuard([this] { d->context->readAhead = nullptr; });
         writer.write();
     } catch (const std::exception &e) {
         if (d->context->cancelled)

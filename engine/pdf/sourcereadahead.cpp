@@ -1,0 +1,141 @@
+#include "sourcereadahead.h"
+
+#include "engine/image/filestamp.h"
+
+#include <QFile>
+#include <QScopeGuard>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace folioset::pdf {
+
+namespace {
+
+using Bytes = SourceReadAhead::Bytes;
+using Outcome = SourceReadAhead::Outcome;
+
+// The bytes `origin` names, checked against the size and time the file had when its page was
+// made, as the writer would check them.
+Bytes readSource(const StreamOrigin &origin, std::size_t length)
+{
+    Bytes bytes;
+    bytes.outcome = Outcome::Changed;
+    const int fd = ::open(QFile::encodeName(origin.path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return bytes;
+    const auto closeLater = qScopeGuard([fd] { ::close(fd); });
+    struct stat status
+    {};
+    if (::fstat(fd, &status) != 0 || status.st_size != origin.fileSize ||
+        (origin.modified >= 0 && image::modificationTime(status) != origin.modified))
+        return bytes;
+    bytes.data = std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(length, 1));
+    for (const image::ByteRange &range : origin.ranges) {
+        for (std::uint64_t done = 0; done < range.length;) {
+            const ssize_t got =
+                ::pread(fd, bytes.data.get() + bytes.size, std::size_t(range.length - done),
+                        off_t(range.offset + done));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                return Bytes{Outcome::Changed, {}, 0};
+            done += std::uint64_t(got);
+            bytes.size += std::size_t(got);
+        }
+    }
+    bytes.outcome = Outcome::Read;
+    return bytes;
+}
+
+std::size_t rangesLength(const StreamOrigin &origin)
+{
+    std::uint64_t total = 0;
+    for (const image::ByteRange &range : origin.ranges)
+        total += range.length;
+    return std::size_t(total);
+}
+
+} // namespace
+
+SourceReadAhead::SourceReadAhead(std::vector<std::shared_ptr<const StreamOrigin>> origins,
+                                 const std::atomic<bool> *abort)
+    : m_origins(std::move(origins)), m_abort(abort)
+{
+    if (m_origins.size() > 1)
+        m_thread = std::thread([this] { run(); });
+}
+
+SourceReadAhead::~SourceReadAhead()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void SourceReadAhead::run()
+{
+    for (std::size_t next = 0; next < m_origins.size(); ++next) {
+        {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [this] {
+                return m_stopping || (m_ready.size() < kAhead && m_waiting < kBudget);
+            });
+            if (m_stopping)
+                break;
+        }
+        if (m_abort && m_abort->load(std::memory_order_relaxed))
+            break;
+        Bytes bytes;
+        const StreamOrigin &origin = *m_origins[next];
+        const std::size_t length = rangesLength(origin);
+        if (length <= kLargest) {
+            try {
+                bytes = readSource(origin, length);
+            } catch (const std::bad_alloc &) {
+                bytes = {}; // the writer copies it itself, piece by piece
+            }
+        }
+        {
+            const std::lock_guard lock(m_mutex);
+            m_waiting += bytes.size;
+            m_ready.push_back(std::move(bytes));
+        }
+        m_changed.notify_all();
+    }
+    {
+        const std::lock_guard lock(m_mutex);
+        m_finished = true;
+    }
+    m_changed.notify_all();
+}
+
+SourceReadAhead::Bytes SourceReadAhead::take(std::size_t sequence)
+{
+    if (!m_thread.joinable())
+        return {};
+    std::unique_lock lock(m_mutex);
+    if (sequence < m_taken)
+        return {};
+    for (;;) {
+        m_changed.wait(lock, [this] { return !m_ready.empty() || m_finished; });
+        if (m_ready.empty())
+            return {};
+        Bytes bytes = std::move(m_ready.front());
+        m_ready.pop_front();
+        m_waiting -= bytes.size;
+        const bool wanted = m_taken++ == sequence;
+        m_changed.notify_all();
+        if (wanted)
+            return bytes;
+    }
+}
+
+} // namespace folioset::pdf
