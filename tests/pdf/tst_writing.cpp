@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTest>
 #include <QThread>
@@ -237,17 +238,24 @@ private slots:
     {
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("alone");
         for (const QString &source : {m_jpeg, m_png, m_fax}) {
             for (const char *change :
-                 {"deleted", "grown", "truncated", "rewritten, same size", "replaced"})
-                QTest::addRow("%s, %s", qPrintable(QFileInfo(source).fileName()), change)
-                    << source << QString::fromLatin1(change);
+                 {"deleted", "grown", "truncated", "rewritten, same size", "replaced"}) {
+                // Alone, its bytes are copied as they are written; after another page, they
+                // are read ahead of the writer.
+                for (const bool alone : {false, true})
+                    QTest::addRow("%s, %s%s", qPrintable(QFileInfo(source).fileName()), change,
+                                  alone ? ", alone" : "")
+                        << source << QString::fromLatin1(change) << alone;
+            }
         }
     }
     void aChangedSourceFailsTheWriteAndKeepsTheOldFile()
     {
         QFETCH(QString, source);
         QFETCH(QString, change);
+        QFETCH(bool, alone);
         const QString folder = freshFolder(QStringLiteral("vanish-%1")
                                                .arg(QTest::currentDataTag())
                                                .replace(QRegularExpression("\\W+"), "-"));
@@ -258,7 +266,8 @@ private slots:
         QVERIFY(fixtures::writeBytes(target, "previous contents"));
 
         Document document;
-        QVERIFY(helpers::appendPage(document, m_bigJpeg));
+        if (!alone)
+            QVERIFY(helpers::appendPage(document, m_bigJpeg));
         QVERIFY(helpers::appendPage(document, copy));
         const qint64 size = QFileInfo(copy).size();
         if (change == QLatin1String("deleted")) {
@@ -293,6 +302,72 @@ private slots:
         if (change != QLatin1String("deleted"))
             expected.append(name);
         QCOMPARE(helpers::entries(folder), expected);
+    }
+
+    void everyPageCarriesItsFileWhole_data()
+    {
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<bool>("withHugeStream");
+        QTest::addColumn<bool>("encrypted");
+        QTest::addRow("one page") << 1 << false << false;
+        QTest::addRow("more pages than are read ahead") << 40 << false << false;
+        QTest::addRow("a stream too large to read ahead among them") << 40 << true << false;
+        QTest::addRow("encrypted") << 40 << false << true;
+    }
+    void everyPageCarriesItsFileWhole()
+    {
+        QFETCH(int, pages);
+        QFETCH(bool, withHugeStream);
+        QFETCH(bool, encrypted);
+        const QString folder = freshFolder(QStringLiteral("whole-%1")
+                                               .arg(QTest::currentDataTag())
+                                               .replace(QRegularExpression("\\W+"), "-"));
+        // Two sizes: pages of one size share their content stream, and must still each show
+        // their own image at their own size.
+        fixtures::JpegOptions at72dpi;
+        at72dpi.jfifDpi = 72;
+        QStringList sources;
+        for (int i = 0; i < pages; ++i) {
+            const QString path = folder + QStringLiteral("/%1.jpg").arg(i);
+            const QSize size = i % 3 == 2 ? QSize(90, 120) : QSize(120, 90);
+            QVERIFY(fixtures::writeJpegWith(path, fixtures::patternImage(size, i + 10), at72dpi));
+            sources << path;
+        }
+        if (withHugeStream) {
+            QImage noise(2000, 1500, QImage::Format_RGB32);
+            QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(noise.bits()),
+                                          noise.sizeInBytes() / 4);
+            fixtures::JpegOptions finest = at72dpi;
+            finest.quality = 100;
+            const QString huge = folder + QStringLiteral("/huge.jpg");
+            QVERIFY(fixtures::writeJpegWith(huge, noise, finest));
+            QVERIFY(QFileInfo(huge).size() > 4 * 1024 * 1024);
+            sources.insert(pages / 2, huge);
+        }
+        Document document;
+        for (const QString &source : sources)
+            QVERIFY(helpers::appendPage(document, source));
+        WriteOptions options;
+        if (encrypted)
+            options.security =
+                Security{QStringLiteral("open"), QStringLiteral("owner"), true, true, 128};
+        const QString out = folder + QStringLiteral("/out.pdf");
+        QString reason;
+        QVERIFY2(document.write(out, options, nullptr, &reason), qPrintable(reason));
+
+        auto pdf = readback::open(out, encrypted ? QStringLiteral("open") : QString());
+        const auto written = readback::pages(*pdf);
+        QCOMPARE(int(written.size()), int(sources.size()));
+        for (std::size_t i = 0; i < written.size(); ++i) {
+            const QImage expected(sources.at(qsizetype(i)));
+            QCOMPARE(readback::rawData(readback::image(written[i])),
+                     fixtures::readBytes(sources.at(qsizetype(i))));
+            QCOMPARE(readback::mediaBox(written[i]), QSizeF(expected.size()));
+            const QByteArray drawing = readback::contents(written[i]);
+            QVERIFY2(drawing.contains(QByteArray::number(expected.width()) + " 0 0 " +
+                                      QByteArray::number(expected.height())),
+                     drawing.constData());
+        }
     }
 
     // A decoded page was compressed when it was made: the PDF holds the image as it was read,
