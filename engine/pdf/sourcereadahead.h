@@ -48,7 +48,7 @@ public:
 
 private:
     static constexpr std::size_t kAhead = 16;
-    static constexpr std::size_t kBudget = 8 * 1024 * 1024;  // bytes waiting, at most
+    static constexpr std::size_t kBudget = 4 * 1024 * 1024;  // bytes waiting, at most
     static constexpr std::size_t kLargest = 4 * 1024 * 1024; // larger streams are not read here
 
     void run();
