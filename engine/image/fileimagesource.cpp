@@ -24,6 +24,8 @@ namespace folioset::image {
 
 namespace {
 
+constexpr off_t kHeadBytes = 128 * 1024;
+
 FileFormat sniff(const QByteArray &head)
 {
     if (head.startsWith("\xFF\xD8\xFF"))
@@ -90,29 +92,38 @@ std::unique_ptr<FileImageSource> FileImageSource::openFile(const QString &path, 
         refuse(reason, QStringLiteral("The image file is empty"));
         return nullptr;
     }
-    char head[8];
-    ssize_t got;
-    do {
-        got = ::pread(fd, head, sizeof head, 0);
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) {
-        refuse(reason, QStringLiteral("Unable to open the image file"));
-        return nullptr;
+    // A small JPEG is read whole at once: its headers and its end marker, in one system call.
+    QByteArray head(qsizetype(std::min<off_t>(status.st_size, kHeadBytes)), Qt::Uninitialized);
+    qsizetype have = 0;
+    while (have < head.size()) {
+        const ssize_t got = ::pread(fd, head.data() + have, std::size_t(head.size() - have), have);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            refuse(reason, QStringLiteral("Unable to open the image file"));
+            return nullptr;
+        }
+        if (got == 0)
+            break;
+        have += got;
     }
+    head.truncate(have);
     auto source = std::unique_ptr<FileImageSource>(new FileImageSource);
     source->m_path = path;
-    source->m_format = sniff(QByteArray(head, qsizetype(got)));
+    source->m_format = sniff(head);
     source->m_stamp = FileStamp{std::int64_t(status.st_size), modificationTime(status)};
-    if (!source->readHeaders(reason))
+    const Opened opened{fd, status, head};
+    if (!source->readHeaders(reason, &opened))
         return nullptr;
     return source;
 }
 
-bool FileImageSource::readHeaders(QString *reason) const
+bool FileImageSource::readHeaders(QString *reason, const Opened *opened) const
 {
     switch (m_format) {
     case FileFormat::Jpeg:
-        m_jpeg = readJpegFacts(m_path, reason);
+        m_jpeg = opened ? readJpegFacts(opened->fd, opened->status, opened->head, reason)
+                        : readJpegFacts(m_path, reason);
         return m_jpeg.has_value();
     case FileFormat::Png:
         m_png = readPngFacts(m_path, reason);

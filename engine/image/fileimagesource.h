@@ -34,7 +34,14 @@ public:
                                            QString *reason) const;
 
 private:
-    bool readHeaders(QString *reason) const;
+    // The file as openFile holds it: a JPEG's headers are read from there, not opened again.
+    struct Opened
+    {
+        int fd;
+        const struct stat &status;
+        const QByteArray &head; // the first bytes, the whole of a small file
+    };
+    bool readHeaders(QString *reason, const Opened *opened = nullptr) const;
     // The headers read at open while the file keeps its size and time, which costs one stat
     // instead of a second read; read again otherwise. Whatever changes after this is caught
     // when the data is copied.

@@ -165,22 +165,30 @@ std::optional<std::int64_t> walkToEndOfImage(int fd, std::int64_t scanStart)
 // perhaps followed by a few padding bytes, which are kept so the stream equals the file. A
 // long trailer (a camera's appended preview or video) is searched for the real end instead,
 // and left out.
-std::optional<std::uint64_t> imageLength(int fd, std::int64_t size, std::int64_t scanStart)
+std::optional<std::uint64_t> imageLength(int fd, std::int64_t size, std::int64_t scanStart,
+                                         const QByteArray &head)
 {
     constexpr std::int64_t kTailWindow = 64 * 1024;
     const std::int64_t tailStart = std::max<std::int64_t>(scanStart, size - kTailWindow);
-    std::vector<char> tail(std::size_t(size - tailStart));
-    std::size_t have = 0;
-    while (have < tail.size()) {
-        const ssize_t got =
-            ::pread(fd, tail.data() + have, tail.size() - have, off_t(tailStart) + off_t(have));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return std::nullopt;
-        have += std::size_t(got);
+    std::string_view tail;
+    std::vector<char> read;
+    if (head.size() == size) {
+        tail = std::string_view(head.constData() + tailStart, std::size_t(size - tailStart));
+    } else {
+        read.resize(std::size_t(size - tailStart));
+        std::size_t have = 0;
+        while (have < read.size()) {
+            const ssize_t got =
+                ::pread(fd, read.data() + have, read.size() - have, off_t(tailStart) + off_t(have));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                return std::nullopt;
+            have += std::size_t(got);
+        }
+        tail = std::string_view(read.data(), read.size());
     }
-    if (std::string_view(tail.data(), tail.size()).rfind("\xFF\xD9") != std::string_view::npos)
+    if (tail.rfind("\xFF\xD9") != std::string_view::npos)
         return std::uint64_t(size);
     if (const auto end = walkToEndOfImage(fd, scanStart))
         return std::uint64_t(*end);
@@ -281,16 +289,22 @@ std::optional<JpegFacts> readJpegFacts(const QString &path, QString *reason)
     if (fd < 0)
         return std::nullopt;
     const auto closeLater = qScopeGuard([fd] { ::close(fd); });
+    return readJpegFacts(fd, status, {}, reason);
+}
+
+std::optional<JpegFacts> readJpegFacts(int fd, const struct stat &status, const QByteArray &head,
+                                       QString *reason)
+{
     if (status.st_size == 0) {
         fail(reason, QStringLiteral("The image file is empty"));
         return std::nullopt;
     }
     Header header{};
-    JpegSource source(fd, 0, std::uint64_t(status.st_size));
+    JpegSource source(fd, std::uint64_t(head.size()), std::uint64_t(status.st_size), &head);
     auto facts = readStream(source, header, reason);
     if (!facts)
         return std::nullopt;
-    const auto length = imageLength(fd, status.st_size, header.scanStart);
+    const auto length = imageLength(fd, status.st_size, header.scanStart, head);
     if (!length) {
         fail(reason, QStringLiteral("The JPEG data is truncated (no end-of-image marker)"));
         return std::nullopt;

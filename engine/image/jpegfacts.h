@@ -6,6 +6,8 @@
 
 #include <optional>
 
+#include <sys/stat.h>
+
 namespace folioset::image {
 
 struct JpegFacts
@@ -29,6 +31,11 @@ struct JpegFacts
 // end-of-image marker; the compressed scans in between are not read. nullopt, with a reason,
 // for a file that is not a complete JPEG.
 std::optional<JpegFacts> readJpegFacts(const QString &path, QString *reason);
+
+// The same for a file already open as `fd`, whose fstat is `status` and whose first bytes,
+// read already, are `head`: a small file is then read once, whole.
+std::optional<JpegFacts> readJpegFacts(int fd, const struct stat &status, const QByteArray &head,
+                                       QString *reason);
 
 // The header facts of JPEG data made of `prefix` and then `length` bytes of the file at `offset`
 // (the file fields are left unset): a JPEG that a TIFF stores as shared tables and a strip.
