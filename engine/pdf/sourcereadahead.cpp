@@ -75,7 +75,7 @@ SourceReadAhead::~SourceReadAhead()
         const std::lock_guard lock(m_mutex);
         m_stopping = true;
     }
-    m_changed.notify_all();
+    m_space.notify_all();
     if (m_thread.joinable())
         m_thread.join();
 }
@@ -85,9 +85,11 @@ void SourceReadAhead::run()
     for (std::size_t next = 0; next < m_origins.size(); ++next) {
         {
             std::unique_lock lock(m_mutex);
-            m_changed.wait(lock, [this] {
-                return m_stopping || (m_ready.size() < kAhead && m_waiting < kBudget);
-            });
+            if (m_ready.size() >= kAhead || m_waiting >= kBudget) {
+                m_readerWaits = true;
+                m_space.wait(lock, [this] { return m_stopping || halfFree(); });
+                m_readerWaits = false;
+            }
             if (m_stopping)
                 break;
         }
@@ -103,18 +105,20 @@ void SourceReadAhead::run()
                 bytes = {}; // the writer copies it itself, piece by piece
             }
         }
-        {
-            const std::lock_guard lock(m_mutex);
-            m_waiting += bytes.size;
-            m_ready.push_back(std::move(bytes));
-        }
-        m_changed.notify_all();
-    }
-    {
         const std::lock_guard lock(m_mutex);
-        m_finished = true;
+        m_waiting += bytes.size;
+        m_ready.push_back(std::move(bytes));
+        if (m_writerWaits)
+            m_filled.notify_one();
     }
-    m_changed.notify_all();
+    const std::lock_guard lock(m_mutex);
+    m_finished = true;
+    m_filled.notify_one();
+}
+
+bool SourceReadAhead::halfFree() const
+{
+    return m_ready.size() <= kAhead / 2 && m_waiting <= kBudget / 2;
 }
 
 SourceReadAhead::Bytes SourceReadAhead::take(std::size_t sequence)
@@ -125,14 +129,19 @@ SourceReadAhead::Bytes SourceReadAhead::take(std::size_t sequence)
     if (sequence < m_taken)
         return {};
     for (;;) {
-        m_changed.wait(lock, [this] { return !m_ready.empty() || m_finished; });
+        if (m_ready.empty() && !m_finished) {
+            m_writerWaits = true;
+            m_filled.wait(lock, [this] { return !m_ready.empty() || m_finished; });
+            m_writerWaits = false;
+        }
         if (m_ready.empty())
             return {};
         Bytes bytes = std::move(m_ready.front());
         m_ready.pop_front();
         m_waiting -= bytes.size;
         const bool wanted = m_taken++ == sequence;
-        m_changed.notify_all();
+        if (m_readerWaits && halfFree())
+            m_space.notify_one();
         if (wanted)
             return bytes;
     }

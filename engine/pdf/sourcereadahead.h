@@ -52,11 +52,17 @@ private:
     static constexpr std::size_t kLargest = 4 * 1024 * 1024; // larger streams are not read here
 
     void run();
+    bool halfFree() const; // with the lock held
 
     const std::vector<std::shared_ptr<const StreamOrigin>> m_origins;
     const std::atomic<bool> *m_abort;
     std::mutex m_mutex;
-    std::condition_variable m_changed;
+    // Each side is woken only when the other has made it worth waking: the reader once half the
+    // queue is free again, not for every stream taken.
+    std::condition_variable m_space;
+    std::condition_variable m_filled;
+    bool m_readerWaits = false;
+    bool m_writerWaits = false;
     std::deque<Bytes> m_ready; // for streams m_taken onwards
     std::size_t m_taken = 0;
     std::size_t m_waiting = 0; // bytes in m_ready
