@@ -198,7 +198,7 @@ void Process::start()
     for (const OutputFile &output : std::as_const(m_outputFiles)) {
         for (const FileItemPtr &item : output.fileItems) {
             if (item)
-                inputs << item->filePath().toLocalFile();
+                inputs << item->localPath();
         }
     }
     m_openAhead = std::make_unique<OpenAhead>(std::move(inputs));
@@ -266,7 +266,7 @@ void Process::convertOutputFile(const OutputFile &output, bool *failed)
                 break;
             if (!item)
                 continue;
-            setText(m_fileInProcess, lastComponent(item->filePath().toLocalFile()),
+            setText(m_fileInProcess, lastComponent(item->localPath()),
                     &Process::fileInProcessChanged);
             addItemPages(document, *item, entry, failed);
             addTo(m_totalFileProcessed, &Process::totalFileProcessedChanged);
@@ -296,7 +296,7 @@ void Process::addItemPages(pdf::Document &document, const FileItem &item, LogFil
                            bool *failed)
 {
     Q_UNUSED(failed);
-    const QString path = item.filePath().toLocalFile();
+    const QString path = item.localPath();
     const bool applySettings = m_settings && m_settings->isApplyDocumentSetings();
 
     if (isTiff(path)) {
