@@ -59,11 +59,6 @@ void FileItem::setFilePath(const QUrl &url)
         m_pages = getTiffPageCount(url, QString(), &m_isEncrypted);
 }
 
-QString FileItem::localPath() const
-{
-    return m_localPath;
-}
-
 QString FileItem::name() const
 {
     return m_filePath.isEmpty() ? QString(QLatin1String("")) : QFileInfo(localPath()).fileName();

@@ -58,13 +58,14 @@ public:
     // The file's path as the file system takes it (kept from the URL: tables and sorts ask for it
     // over and over).
     const QByteArray &nativePath() const { return m_nativePath; }
+    // The file's path as Qt takes it, kept from the URL like the native path.
+    const QString &localPath() const { return m_localPath; }
 
     // Equal when both name the same URL, letter case included; marks and rules do not count.
     bool isEqual(const FileItem *other) const;
     bool operator==(const FileItem &other) const { return isEqual(&other); }
 
 private:
-    QString localPath() const;
     QDateTime fileDate(QFileDevice::FileTime which) const;
 
     bool m_isSelected = true;
