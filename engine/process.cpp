@@ -160,6 +160,13 @@ void Process::startInBackground()
     wait();
     m_thread.reset(QThread::create([this] { start(); }));
     m_thread->start();
+    if (!m_thread->isRunning() && !m_thread->isFinished()) {
+        // The system would not give the run a thread. Run it here rather than never: queued,
+        // so that the caller still sees it start and end through its signals, as it would.
+        m_thread.reset();
+        QMetaObject::invokeMethod(
+            this, [this] { start(); }, Qt::QueuedConnection);
+    }
 }
 
 void Process::wait()
