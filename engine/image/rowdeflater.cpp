@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <system_error>
 #include <thread>
 
 #include <zlib.h>
@@ -354,13 +355,18 @@ struct RowDeflater::Private
         }
         Block *raw = block.get();
         const RowLayout copy = layout;
-        raw->worker = std::jthread([raw, copy] {
+        const auto deflate = [raw, copy] {
             try {
                 deflateBlock(*raw, copy);
             } catch (...) {
                 raw->ok = false;
             }
-        });
+        };
+        try {
+            raw->worker = std::jthread(deflate);
+        } catch (const std::system_error &) {
+            deflate(); // no thread to spare: compressed here, in turn
+        }
         running.push_back(std::move(block));
     }
 };
