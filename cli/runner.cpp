@@ -23,6 +23,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -81,8 +82,14 @@ QList<FileItemPtr> makeItems(const QStringList &files, const SelectionRange &pag
         make(0, 1);
     } else {
         std::vector<std::jthread> helpers;
-        for (std::size_t t = 1; t < threads; ++t)
-            helpers.emplace_back(make, t, threads);
+        try {
+            for (std::size_t t = 1; t < threads; ++t)
+                helpers.emplace_back(make, t, threads);
+        } catch (const std::system_error &) {
+            // No thread to spare: the shares of those that could not start are made here.
+        }
+        for (std::size_t t = helpers.size() + 1; t < threads; ++t)
+            make(t, threads);
         make(0, threads);
     }
     QList<FileItemPtr> items;

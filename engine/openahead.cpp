@@ -1,6 +1,7 @@
 #include "openahead.h"
 
 #include <algorithm>
+#include <system_error>
 
 namespace folioset {
 
@@ -11,8 +12,13 @@ OpenAhead::OpenAhead(QStringList paths) : m_paths(std::move(paths))
     // One core is the page maker's; on a machine of two, opening takes the other, and two
     // openers keep it busy while one waits.
     const auto openers = std::clamp<qsizetype>(std::thread::hardware_concurrency(), 2, 4);
-    for (qsizetype i = 0; i < std::min(openers, m_paths.size()); ++i)
-        m_threads.emplace_back([this] { run(); });
+    try {
+        for (qsizetype i = 0; i < std::min(openers, m_paths.size()); ++i)
+            m_threads.emplace_back([this] { run(); });
+    } catch (const std::system_error &) {
+        // The system has no thread to spare: those that started open ahead, and with none at
+        // all each file is opened when it is taken.
+    }
 }
 
 OpenAhead::~OpenAhead()

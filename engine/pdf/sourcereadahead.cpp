@@ -6,6 +6,7 @@
 #include <QScopeGuard>
 
 #include <cerrno>
+#include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -65,8 +66,13 @@ SourceReadAhead::SourceReadAhead(std::vector<std::shared_ptr<const StreamOrigin>
                                  const std::atomic<bool> *abort)
     : m_origins(std::move(origins)), m_abort(abort)
 {
-    if (m_origins.size() > 1)
+    if (m_origins.size() < 2)
+        return;
+    try {
         m_thread = std::thread([this] { run(); });
+    } catch (const std::system_error &) {
+        // No thread to spare: the writer copies every stream itself.
+    }
 }
 
 SourceReadAhead::~SourceReadAhead()
