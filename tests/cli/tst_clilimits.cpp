@@ -1,6 +1,6 @@
 // folioset-cli under resource limits: a handful of file descriptors for thousands of inputs,
-// and an address space only a little above the decoding limit for images that declare vast
-// sizes.
+// no thread to spare, and an address space only a little above the decoding limit for images
+// that declare vast sizes.
 
 #include "clirun.h"
 
@@ -17,7 +17,9 @@
 #include <QThread>
 #include <QtTest>
 
+#include <grp.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <zlib.h>
 
@@ -158,6 +160,7 @@ class TestCliLimits : public QObject
 private slots:
     void initTestCase();
     void aMergeOfThousandsOfInputsNeedsNoDescriptorPerInput();
+    void aRunWithNoThreadToSpareStillConvertsEveryInput();
     void imagesDeclaringVastSizesStayWithinTheDecodingLimit();
 
 private:
@@ -216,6 +219,53 @@ void TestCliLimits::aMergeOfThousandsOfInputsNeedsNoDescriptorPerInput()
                     });
     QVERIFY(!result.crashed);
     QVERIFY2(result.exitCode == 0, qPrintable(result.err.left(2000)));
+    // Every TIFF gives two pages.
+    QCOMPARE(clirun::readPdf(out.filePath(QStringLiteral("all.pdf"))).pages, kInputs / 5 * 6);
+}
+
+// The run, the openers, the writer's read-ahead and the page counting each want a thread of
+// their own; at the user's process limit none can start, and the run does the work itself
+// instead of waiting for a thread that never comes.
+void TestCliLimits::aRunWithNoThreadToSpareStillConvertsEveryInput()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("LeakSanitizer needs a thread of its own to check the process at exit");
+#endif
+    constexpr int kInputs = 100; // enough for the page counting to want helpers
+    QTemporaryDir home;
+    QTemporaryDir out;
+    const QStringList kinds = smallImages(m_inputs.path());
+    QCOMPARE(kinds.size(), 5);
+    QStringList arguments{QStringLiteral("-q"),
+                          QStringLiteral("--mode"),
+                          QStringLiteral("merge"),
+                          QStringLiteral("--name"),
+                          QStringLiteral("all"),
+                          QStringLiteral("-o"),
+                          out.path()};
+    for (int i = 0; i < kInputs; ++i) {
+        const QString &kind = kinds.at(i % kinds.size());
+        const QString copy =
+            home.filePath(QStringLiteral("in%1.%2").arg(i).arg(QFileInfo(kind).suffix()));
+        QVERIFY(QFile::copy(kind, copy));
+        arguments << copy;
+    }
+    // The limit does not bind root, so a root test runs the command as nobody, who must be
+    // able to read the inputs and write the output and its preferences.
+    const auto everyone = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                          QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    const QProcessEnvironment environment = clirun::isolatedEnvironment(home.path());
+    for (const QString &folder : {home.path(), home.filePath(QStringLiteral("tmp")), out.path()})
+        QVERIFY(QFile::setPermissions(folder, everyone));
+    const clirun::Result result = clirun::run(arguments, environment, {}, [] {
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(125);
+        const rlimit oneProcess{1, 1};
+        ::setrlimit(RLIMIT_NPROC, &oneProcess);
+    });
+    QVERIFY(!result.crashed);
+    QVERIFY2(result.exitCode == 0, qPrintable(QString(result.err).replace('\n', " | ").left(2000)));
     // Every TIFF gives two pages.
     QCOMPARE(clirun::readPdf(out.filePath(QStringLiteral("all.pdf"))).pages, kInputs / 5 * 6);
 }
