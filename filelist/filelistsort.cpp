@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <system_error>
 #include <thread>
 #include <variant>
 #include <vector>
@@ -102,14 +103,22 @@ std::vector<int> FileListModel::sortedOrder(const QList<FileItemPtr> &files, int
     };
     const std::size_t workers =
         files.size() < 4096 ? 1 : std::max(1u, std::thread::hardware_concurrency());
-    std::vector<std::thread> helpers;
     const std::size_t stretch = (keys.size() + workers - 1) / workers;
-    for (std::size_t w = 1; w < workers; ++w)
-        helpers.emplace_back(fill, std::min(keys.size(), w * stretch),
-                             std::min(keys.size(), (w + 1) * stretch));
-    fill(0, std::min(keys.size(), stretch));
-    for (std::thread &helper : helpers)
-        helper.join();
+    const auto fillStretch = [&](std::size_t w) {
+        fill(std::min(keys.size(), w * stretch), std::min(keys.size(), (w + 1) * stretch));
+    };
+    {
+        std::vector<std::jthread> helpers;
+        try {
+            for (std::size_t w = 1; w < workers; ++w)
+                helpers.emplace_back(fillStretch, w);
+        } catch (const std::system_error &) {
+            // No thread to spare: the stretches of those that could not start are filled here.
+        }
+        for (std::size_t w = helpers.size() + 1; w < workers; ++w)
+            fillStretch(w);
+        fillStretch(0);
+    }
     std::stable_sort(rows.begin(), rows.end(), [&](int a, int b) {
         return order == Qt::AscendingOrder ? less(keys[std::size_t(a)], keys[std::size_t(b)])
                                            : less(keys[std::size_t(b)], keys[std::size_t(a)]);
@@ -131,16 +140,30 @@ void FileListModel::sortInBackground(int column, Qt::SortOrder order,
         m_sorter->wait();
     const QList<FileItemPtr> snapshot = m_files;
     auto result = std::make_shared<std::vector<int>>();
-    m_sorter.reset(QThread::create(
-        [snapshot, column, order, result] { *result = sortedOrder(snapshot, column, order); }));
-    connect(m_sorter.get(), &QThread::finished, this, [this, snapshot, result, done] {
+    const auto sort = [snapshot, column, order, result] {
+        *result = sortedOrder(snapshot, column, order);
+    };
+    const auto apply = [this, snapshot, result, done] {
         // Only if nothing changed the list meanwhile; otherwise the order no longer fits it.
         if (m_files == snapshot && result->size() == std::size_t(m_files.size()))
             applyOrder(*result);
         if (done)
             done();
-    });
+    };
+    m_sorter.reset(QThread::create(sort));
+    connect(m_sorter.get(), &QThread::finished, this, apply);
     m_sorter->start();
+    if (!m_sorter->isRunning() && !m_sorter->isFinished()) {
+        // No thread to spare: sorted here, queued, so that it still ends as it would.
+        m_sorter.reset();
+        QMetaObject::invokeMethod(
+            this,
+            [sort, apply] {
+                sort();
+                apply();
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void FileListModel::applyOrder(const std::vector<int> &rows)
