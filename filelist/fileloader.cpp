@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <utility>
+
 namespace folioset {
 
 namespace {
@@ -36,13 +38,24 @@ void FileLoader::start(const Arguments &request, QSet<QUrl> known)
         m_thread->wait();
     m_running = true;
     m_keepGoing = true;
-    m_thread.reset(QThread::create(
-        [this, request, known = std::move(known)]() mutable { run(request, std::move(known)); }));
+    m_thread.reset(QThread::create([this, request, known]() mutable { run(request, known); }));
     connect(m_thread.get(), &QThread::finished, this, [this] {
         m_running = false;
         emit finished();
     });
     m_thread->start();
+    if (!m_thread->isRunning() && !m_thread->isFinished()) {
+        // No thread to spare: the walk runs here, queued, so that it still ends as it would.
+        m_thread.reset();
+        QMetaObject::invokeMethod(
+            this,
+            [this, request, known = std::move(known)]() mutable {
+                run(request, std::move(known));
+                m_running = false;
+                emit finished();
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void FileLoader::wait()
@@ -60,6 +73,11 @@ void FileLoader::run(const Arguments &request, QSet<QUrl> known)
     const auto deliver = [&] {
         if (batch.isEmpty())
             return;
+        if (QThread::currentThread() == thread()) {
+            emit itemsFound(std::exchange(batch, {})); // walking on the list's own thread
+            sinceBatch.restart();
+            return;
+        }
         // The main thread appends while this thread goes on walking, but never falls more than
         // a couple of batches behind: queued work would otherwise keep it from drawing and
         // answering the user until the walk ends.
