@@ -16,6 +16,9 @@
 #include <QtTest>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace folioset;
@@ -54,6 +57,7 @@ private slots:
     void movesFollowTheBlockRules_data();
     void movesFollowTheBlockRules();
     void sortsNaturallyAndStably();
+    void loadsAndSortsWithNoThreadToSpare();
     void exportWritesEveryItemAsItIs();
 
 private:
@@ -330,6 +334,62 @@ void TestFileList::exportWritesEveryItemAsItIs()
     QCOMPARE(first.at(8), folder);
     const QStringList second = lines.at(2).split(QLatin1Char('\t'));
     QCOMPARE(second.mid(3, 4), (QStringList{"PNG", "(null)", "(null)", "(null)"}));
+}
+
+// At the user's process limit no thread can start: loading a folder and sorting a long list
+// still end, done on the list's own thread. Run in a child process, which takes the limit (as
+// nobody when the test runs as root: the limit does not bind root).
+void TestFileList::loadsAndSortsWithNoThreadToSpare()
+{
+    constexpr int kFiles = 5000; // enough for the sort to want helpers
+    const QString folder = m_tree.filePath(QStringLiteral("nothreads"));
+    QVERIFY(QDir().mkpath(folder));
+    for (int i = 0; i < kFiles; ++i)
+        QVERIFY(QFile::link(m_jpeg, QStringLiteral("%1/img%2.jpg").arg(folder).arg(i)));
+    const auto everyone = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                          QFileDevice::ReadOther | QFileDevice::ExeOther;
+    QVERIFY(QFile::setPermissions(m_tree.path(), everyone));
+    QVERIFY(QFile::setPermissions(folder, everyone));
+
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        ::alarm(60); // a load or sort that never ends fails the test instead of hanging it
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(10);
+        const rlimit oneProcess{1, 1};
+        if (::setrlimit(RLIMIT_NPROC, &oneProcess) != 0)
+            ::_exit(11);
+        FileListModel model;
+        FileLoader loader;
+        connect(&loader, &FileLoader::itemsFound, &model, &FileListModel::appendNew);
+        QEventLoop loop;
+        connect(&loader, &FileLoader::finished, &loop, &QEventLoop::quit);
+        Arguments request;
+        request.urls = {QUrl::fromLocalFile(folder)};
+        request.isFolders = true;
+        loader.start(request, {});
+        loop.exec();
+        if (model.rowCount() != kFiles)
+            ::_exit(12);
+        const int name = FileListModel::columnOf(QStringLiteral("name"));
+        bool sorted = false;
+        model.sortInBackground(name, Qt::DescendingOrder, [&] {
+            sorted = true;
+            loop.quit();
+        });
+        loop.exec();
+        // Natural order, descending: img4999 first, img0 last.
+        if (!sorted || model.item(0)->name() != QLatin1String("img4999.jpg") ||
+            model.item(kFiles - 1)->name() != QLatin1String("img0.jpg"))
+            ::_exit(13);
+        ::_exit(0);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY2(WIFEXITED(status), "the child was killed: a load or sort never ended");
+    QCOMPARE(WEXITSTATUS(status), 0);
 }
 
 QTEST_MAIN(TestFileList)
