@@ -1,5 +1,12 @@
 #include "embeddedimage.h"
 
+#include "filestamp.h"
+
+#include <QFile>
+
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace folioset::image {
 
 std::uint64_t StreamOrigin::totalLength() const
@@ -8,6 +15,21 @@ std::uint64_t StreamOrigin::totalLength() const
     for (const ByteRange &range : ranges)
         total += range.length;
     return total;
+}
+
+int StreamOrigin::openUnchanged() const
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat status
+    {};
+    if (::fstat(fd, &status) != 0 || status.st_size != fileSize ||
+        (modified >= 0 && modificationTime(status) != modified)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 StreamOrigin StreamOrigin::inFile(const QString &path, std::int64_t fileSize, std::int64_t modified,

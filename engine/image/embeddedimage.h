@@ -37,6 +37,9 @@ struct StreamOrigin
     std::vector<ByteRange> ranges; // concatenated in order
 
     std::uint64_t totalLength() const;
+    // SourceFile: the file opened for reading (the caller closes it) while it keeps the size and
+    // time it had when the page was made; -1 when it is gone or changed.
+    int openUnchanged() const;
     // Bytes of an image file, which must keep its size and time until they are copied.
     static StreamOrigin inFile(const QString &path, std::int64_t fileSize, std::int64_t modified,
                                std::vector<ByteRange> ranges);

@@ -94,20 +94,12 @@ std::unique_ptr<FileImageSource> FileImageSource::openFile(const QString &path, 
     }
     // A small JPEG is read whole at once: its headers and its end marker, in one system call.
     QByteArray head(qsizetype(std::min<off_t>(status.st_size, kHeadBytes)), Qt::Uninitialized);
-    qsizetype have = 0;
-    while (have < head.size()) {
-        const ssize_t got = ::pread(fd, head.data() + have, std::size_t(head.size() - have), have);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            refuse(reason, QStringLiteral("Unable to open the image file"));
-            return nullptr;
-        }
-        if (got == 0)
-            break;
-        have += got;
+    const ssize_t got = readAt(fd, head.data(), std::size_t(head.size()), 0);
+    if (got < 0) {
+        refuse(reason, QStringLiteral("Unable to open the image file"));
+        return nullptr;
     }
-    head.truncate(have);
+    head.truncate(got);
     auto source = std::unique_ptr<FileImageSource>(new FileImageSource);
     source->m_path = path;
     source->m_format = sniff(head);

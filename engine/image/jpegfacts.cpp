@@ -176,16 +176,8 @@ std::optional<std::uint64_t> imageLength(int fd, std::int64_t size, std::int64_t
         tail = std::string_view(head.constData() + tailStart, std::size_t(size - tailStart));
     } else {
         read.resize(std::size_t(size - tailStart));
-        std::size_t have = 0;
-        while (have < read.size()) {
-            const ssize_t got =
-                ::pread(fd, read.data() + have, read.size() - have, off_t(tailStart) + off_t(have));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                return std::nullopt;
-            have += std::size_t(got);
-        }
+        if (readAt(fd, read.data(), read.size(), std::uint64_t(tailStart)) != ssize_t(read.size()))
+            return std::nullopt;
         tail = std::string_view(read.data(), read.size());
     }
     if (tail.rfind("\xFF\xD9") != std::string_view::npos)

@@ -9,10 +9,8 @@
 
 #include <qpdf/Pipeline.hh>
 
-#include <cerrno>
 #include <memory>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace folioset::pdf {
@@ -104,26 +102,18 @@ private:
 
     void copyFromSource(Pipeline *pipeline, char *buffer, std::size_t size) const
     {
-        const int fd = ::open(QFile::encodeName(m_origin.path).constData(), O_RDONLY | O_CLOEXEC);
+        const int fd = m_origin.openUnchanged();
         if (fd < 0)
             sourceChanged();
         const auto closeLater = qScopeGuard([fd] { ::close(fd); });
-        struct stat status
-        {};
-        if (::fstat(fd, &status) != 0 || status.st_size != m_origin.fileSize ||
-            (m_origin.modified >= 0 && image::modificationTime(status) != m_origin.modified))
-            sourceChanged();
         for (const ByteRange &range : m_origin.ranges) {
             for (std::uint64_t done = 0; done < range.length;) {
                 checkAbort();
                 const auto want = std::size_t(std::min<std::uint64_t>(range.length - done, size));
-                const ssize_t got = ::pread(fd, buffer, want, off_t(range.offset + done));
-                if (got < 0 && errno == EINTR)
-                    continue;
-                if (got <= 0)
+                if (image::readAt(fd, buffer, want, range.offset + done) != ssize_t(want))
                     sourceChanged();
-                pipeline->write(reinterpret_cast<const unsigned char *>(buffer), size_t(got));
-                done += std::uint64_t(got);
+                pipeline->write(reinterpret_cast<const unsigned char *>(buffer), want);
+                done += want;
             }
         }
     }

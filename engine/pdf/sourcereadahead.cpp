@@ -2,14 +2,10 @@
 
 #include "engine/image/filestamp.h"
 
-#include <QFile>
 #include <QScopeGuard>
 
-#include <cerrno>
 #include <system_error>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace folioset::pdf {
@@ -23,41 +19,19 @@ using Outcome = SourceReadAhead::Outcome;
 // made, as the writer would check them.
 Bytes readSource(const StreamOrigin &origin, std::size_t length)
 {
-    Bytes bytes;
-    bytes.outcome = Outcome::Changed;
-    const int fd = ::open(QFile::encodeName(origin.path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = origin.openUnchanged();
     if (fd < 0)
-        return bytes;
+        return {Outcome::Changed, {}, 0};
     const auto closeLater = qScopeGuard([fd] { ::close(fd); });
-    struct stat status
-    {};
-    if (::fstat(fd, &status) != 0 || status.st_size != origin.fileSize ||
-        (origin.modified >= 0 && image::modificationTime(status) != origin.modified))
-        return bytes;
-    bytes.data = std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(length, 1));
+    Bytes bytes{Outcome::Read,
+                std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(length, 1)), 0};
     for (const image::ByteRange &range : origin.ranges) {
-        for (std::uint64_t done = 0; done < range.length;) {
-            const ssize_t got =
-                ::pread(fd, bytes.data.get() + bytes.size, std::size_t(range.length - done),
-                        off_t(range.offset + done));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                return Bytes{Outcome::Changed, {}, 0};
-            done += std::uint64_t(got);
-            bytes.size += std::size_t(got);
-        }
+        const auto want = std::size_t(range.length);
+        if (image::readAt(fd, bytes.data.get() + bytes.size, want, range.offset) != ssize_t(want))
+            return {Outcome::Changed, {}, 0};
+        bytes.size += want;
     }
-    bytes.outcome = Outcome::Read;
     return bytes;
-}
-
-std::size_t rangesLength(const StreamOrigin &origin)
-{
-    std::uint64_t total = 0;
-    for (const image::ByteRange &range : origin.ranges)
-        total += range.length;
-    return std::size_t(total);
 }
 
 } // namespace
@@ -103,7 +77,7 @@ void SourceReadAhead::run()
             break;
         Bytes bytes;
         const StreamOrigin &origin = *m_origins[next];
-        const std::size_t length = rangesLength(origin);
+        const auto length = std::size_t(origin.totalLength()) - std::size_t(origin.prefix.size());
         if (length <= kLargest) {
             try {
                 bytes = readSource(origin, length);
