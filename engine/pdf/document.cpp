@@ -4,9 +4,6 @@
 #include "engine/image/fileimagesource.h"
 #include "pagelayout.h"
 
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFPageObjectHelper.hh>
-
 #include <mutex>
 
 #include <malloc.h>
@@ -18,45 +15,11 @@ using image::SpillAccess;
 
 namespace {
 
-QByteArray pdfNumber(double value)
-{
-    QByteArray text = QByteArray::number(value, 'f', 4);
-    while (text.endsWith('0'))
-        text.chop(1);
-    if (text.endsWith('.'))
-        text.chop(1);
-    return text == "-0" ? QByteArray("0") : text;
-}
-
-QPDFObjectHandle makePage(QPDF &pdf, QPDFObjectHandle xobject, const PageLayout &layout,
-                          SharedObjects &shared)
-{
-    QByteArray content = "q";
-    for (const double v : layout.matrix)
-        content += ' ' + pdfNumber(v);
-    content += " cm /Im0 Do Q\n";
-
-    auto xobjects = QPDFObjectHandle::newDictionary();
-    xobjects.replaceKey("/Im0", xobject);
-    auto resources = QPDFObjectHandle::newDictionary();
-    resources.replaceKey("/XObject", xobjects);
-
-    auto page = QPDFObjectHandle::newDictionary();
-    page.replaceKey("/Type", shared.name("/Page"));
-    page.replaceKey("/MediaBox", shared.box(layout.mediaWidth, layout.mediaHeight));
-    page.replaceKey("/Resources", resources);
-    page.replaceKey("/Contents", shared.contents(pdf, content));
-    if (layout.rotate != 0)
-        page.replaceKey("/Rotate", shared.integer(layout.rotate));
-    return pdf.makeIndirectObject(page);
-}
-
-// QPDFWriter gathers every stream whole in memory before it writes it: a 2.5 MB JPEG becomes a
-// few buffers of that size, allocated, copied and freed once per page. Above glibc's default
-// threshold each of them is a fresh mmap whose pages fault in one by one and go back to the
-// kernel on free, which made a 200-photo merge take 7 s instead of 1 s. Served from the heap
-// and kept there, the same few megabytes are reused page after page, so memory use still
-// follows the largest stream, not the document. Streams past 32 MB are rare enough to keep
+// Streams of image files are read ahead into buffers of up to a few megabytes, and copied
+// through one of a megabyte, once per page. Above glibc's default threshold each of them would
+// be a fresh mmap whose pages fault in one by one and go back to the kernel on free. Served from
+// the heap and kept there, the same few megabytes are reused page after page, so memory use
+// still follows the largest stream, not the document. Blocks past 32 MB are rare enough to keep
 // their own mappings, which also caps what the heap can hold on to.
 void tuneAllocatorForStreams()
 {
@@ -65,6 +28,14 @@ void tuneAllocatorForStreams()
         mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
         mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
     });
+}
+
+QByteArray drawing(const PageLayout &layout)
+{
+    QByteArray content = "q";
+    for (const double v : layout.matrix)
+        content += ' ' + pdfNumber(v);
+    return content + " cm /Im0 Do Q\n";
 }
 
 } // namespace
@@ -78,6 +49,16 @@ SpillFile *Document::Private::spillFile(QString *reason)
     return spill.get();
 }
 
+int Document::Private::contentsFor(const QByteArray &content)
+{
+    auto found = contentIndexes.find(content);
+    if (found == contentIndexes.end()) {
+        contents.push_back(content);
+        found = contentIndexes.insert(content, int(contents.size() - 1));
+    }
+    return found.value();
+}
+
 const PageRecord *Document::Private::page(int pageNumber) const
 {
     if (pageNumber < 1 || pageNumber > int(pages.size()))
@@ -88,7 +69,6 @@ const PageRecord *Document::Private::page(int pageNumber) const
 Document::Document() : d(std::make_unique<Private>())
 {
     tuneAllocatorForStreams();
-    d->pdf->emptyPDF();
 }
 
 Document::~Document() = default;
@@ -115,15 +95,13 @@ bool Document::appendImagePage(const ImageSource &source, int index, QString *re
     try {
         const PageLayout layout = layoutPage(image->image.width, image->image.height,
                                              image->resolution, image->orientation);
-        QPDF &pdf = *d->pdf;
-        const QPDFObjectHandle xobject =
-            makeImageXObject(pdf, image->image, d->context, d->profiles, d->shared);
-        const QPDFObjectHandle page = makePage(pdf, xobject, layout, d->shared);
-        QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(page), false);
+        PageRecord page{QSizeF(layout.mediaWidth, layout.mediaHeight), layout.rotate,
+                        d->contentsFor(drawing(layout)),
+                        ImageRecord::from(image->image, *d->context, d->profiles)};
         const auto &mask = image->image.softMask;
         d->needsPdf15 = d->needsPdf15 || image->image.bitsPerComponent == 16 ||
                         (mask && mask->bitsPerComponent == 16) || d->profiles.needsPdf15();
-        d->pages.push_back({page, QSizeF(layout.mediaWidth, layout.mediaHeight), layout.rotate});
+        d->pages.push_back(std::move(page));
     } catch (const std::exception &e) {
         if (reason)
             *reason = QString::fromStdString(e.what());
@@ -162,7 +140,7 @@ void Document::addOutlineEntry(const QString &title, int pageNumber)
     if (!page)
         return;
     d->outlineRoot = true;
-    d->outline.push_back({title, page->object, page->mediaBox.height()});
+    d->outline.push_back({title, pageNumber, page->mediaBox.height()});
 }
 
 } // namespace folioset::pdf

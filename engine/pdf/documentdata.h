@@ -5,10 +5,9 @@
 #include "icccolourspaces.h"
 #include "imagestream.h"
 #include "outline.h"
-#include "sharedobjects.h"
 
-#include <qpdf/QPDF.hh>
-
+#include <QByteArray>
+#include <QHash>
 #include <QSizeF>
 
 #include <memory>
@@ -18,14 +17,14 @@ namespace folioset::pdf {
 
 struct PageRecord
 {
-    QPDFObjectHandle object;
     QSizeF mediaBox;
     int rotate = 0;
+    int contents = 0; // among the document's content streams
+    std::unique_ptr<ImageRecord> image;
 };
 
 struct Document::Private
 {
-    std::shared_ptr<QPDF> pdf = QPDF::create();
     std::vector<PageRecord> pages;
     std::shared_ptr<SpillFile> spill;
     std::shared_ptr<WriteContext> context = std::make_shared<WriteContext>();
@@ -33,11 +32,14 @@ struct Document::Private
     // Whether the file must say PDF 1.5: 16-bit samples and version 4 colour profiles came with it.
     bool needsPdf15 = false;
     IccColourSpaces profiles;
-    SharedObjects shared;
+    // Pages that draw their image alike (same size, same placement) draw it with one stream.
+    std::vector<QByteArray> contents;
+    QHash<QByteArray, int> contentIndexes;
     std::vector<OutlineEntry> outline;
 
     SpillFile *spillFile(QString *reason);
     const PageRecord *page(int pageNumber) const;
+    int contentsFor(const QByteArray &content);
 };
 
 } // namespace folioset::pdf

@@ -1,42 +1,52 @@
 #include "icccolourspaces.h"
 
 #include "engine/image/iccprofile.h"
+#include "objectwriter.h"
 
 #include <zlib.h>
 
 namespace folioset::pdf {
 
-QPDFObjectHandle IccColourSpaces::colourSpace(QPDF &pdf, const QByteArray &profile, int components)
+int IccColourSpaces::add(const QByteArray &profile, int components)
 {
-    if (const auto found = m_spaces.find(profile); found != m_spaces.end())
+    if (const auto found = m_indexes.find(profile); found != m_indexes.end())
         return found->second;
-    // Written as it is given (the document keeps stream data as prepared): compressed here.
+    Profile entry{profile, false, components, 0};
     uLongf length = compressBound(uLong(profile.size()));
-    std::string packed(length, '\0');
-    QPDFObjectHandle stream = pdf.newStream();
+    QByteArray packed(qsizetype(length), Qt::Uninitialized);
     if (compress2(reinterpret_cast<Bytef *>(packed.data()), &length,
                   reinterpret_cast<const Bytef *>(profile.constData()), uLong(profile.size()),
                   Z_BEST_COMPRESSION) == Z_OK) {
-        packed.resize(length);
-        stream.replaceStreamData(packed, QPDFObjectHandle::newName("/FlateDecode"),
-                                 QPDFObjectHandle::newNull());
-    } else {
-        stream.replaceStreamData(profile.toStdString(), QPDFObjectHandle::newNull(),
-                                 QPDFObjectHandle::newNull());
+        packed.resize(qsizetype(length));
+        entry.data = packed;
+        entry.flate = true;
     }
-    QPDFObjectHandle dict = stream.getDict();
-    dict.replaceKey("/N", QPDFObjectHandle::newInteger(components));
-    // What a reader that cannot use the profile shows instead.
-    dict.replaceKey("/Alternate", QPDFObjectHandle::newName(components == 1   ? "/DeviceGray"
-                                                            : components == 4 ? "/DeviceCMYK"
-                                                                              : "/DeviceRGB"));
-    auto space = QPDFObjectHandle::newArray();
-    space.appendItem(QPDFObjectHandle::newName("/ICCBased"));
-    space.appendItem(stream);
-    space = pdf.makeIndirectObject(space);
     m_version4 = m_version4 || image::iccMajorVersion(profile) >= 4;
-    m_spaces.emplace(profile, space);
-    return space;
+    m_profiles.push_back(std::move(entry));
+    const int index = int(m_profiles.size() - 1);
+    m_indexes.emplace(profile, index);
+    return index;
+}
+
+void IccColourSpaces::write(ObjectWriter &writer)
+{
+    for (Profile &profile : m_profiles) {
+        profile.number = writer.reserve();
+        // What a reader that cannot use the profile shows instead.
+        const char *alternate = profile.components == 1   ? "/DeviceGray"
+                                : profile.components == 4 ? "/DeviceCMYK"
+                                                          : "/DeviceRGB";
+        QByteArray entries =
+            " /N " + QByteArray::number(profile.components) + " /Alternate " + alternate;
+        if (profile.flate)
+            entries += " /Filter /FlateDecode";
+        writer.stream(profile.number, entries, profile.data);
+    }
+}
+
+QByteArray IccColourSpaces::colourSpace(int index) const
+{
+    return "[/ICCBased " + ObjectWriter::reference(m_profiles.at(std::size_t(index)).number) + ']';
 }
 
 } // namespace folioset::pdf

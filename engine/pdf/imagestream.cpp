@@ -1,237 +1,194 @@
 #include "imagestream.h"
 
 #include "engine/image/filestamp.h"
+#include "icccolourspaces.h"
 #include "sourcereadahead.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
-
-#include <qpdf/Pipeline.hh>
-
-#include <memory>
 
 #include <unistd.h>
 
 namespace folioset::pdf {
 
 using image::ByteRange;
-using image::ColorSpace;
-using image::StreamFilter;
-using image::StreamOrigin;
 
 namespace {
 
-// qpdf gathers the whole stream anyway: large reads only save system calls and appends.
+// Large reads only save system calls; the buffer is reused for the whole stream.
 constexpr std::size_t kChunk = 1024 * 1024;
 
-// Streams the bytes of one image from where they were left at append time. qpdf calls it once
-// per stream (filtering on write is off), in the middle of writing the file.
-class ImageDataProvider : public QPDFObjectHandle::StreamDataProvider
+QByteArray integer(long long value)
 {
-public:
-    ImageDataProvider(std::shared_ptr<WriteContext> context, const StreamOrigin &origin)
-        : m_context(std::move(context)), m_shared(std::make_shared<const StreamOrigin>(origin)),
-          m_origin(*m_shared)
-    {
-        if (m_origin.kind == StreamOrigin::Kind::SourceFile) {
-            m_sequence = m_context->sourceStreams.size();
-            m_context->sourceStreams.push_back(m_shared);
-        }
-    }
+    return QByteArray::number(value);
+}
 
-    void provideStreamData(QPDFObjGen const &, Pipeline *pipeline) override
-    {
-        if (m_context->readAhead && m_sequence != kNotFromSource && readAhead(pipeline))
-            return;
-        // Uninitialised: a 70 KB thumbnail should not pay for clearing a megabyte.
-        const std::size_t size =
-            std::size_t(std::clamp<std::uint64_t>(m_origin.totalLength(), 1, kChunk));
-        const std::unique_ptr<char[]> buffer(new char[size]);
-        const QByteArray &prefix = m_origin.prefix;
-        pipeline->write(reinterpret_cast<const unsigned char *>(prefix.constData()),
-                        std::size_t(prefix.size()));
-        if (m_origin.kind == StreamOrigin::Kind::SourceFile)
-            copyFromSource(pipeline, buffer.get(), size);
-        else
-            copyFromSpill(pipeline, buffer.get(), size);
-        pipeline->finish();
-    }
-
-private:
-    static constexpr std::size_t kNotFromSource = std::size_t(-1);
-
-    // False when the bytes were not read ahead, and must be copied here.
-    bool readAhead(Pipeline *pipeline) const
-    {
-        checkAbort();
-        const SourceReadAhead::Bytes bytes = m_context->readAhead->take(m_sequence);
-        if (bytes.outcome == SourceReadAhead::Outcome::Changed)
-            sourceChanged();
-        if (bytes.outcome != SourceReadAhead::Outcome::Read)
-            return false;
-        const QByteArray &prefix = m_origin.prefix;
-        pipeline->write(reinterpret_cast<const unsigned char *>(prefix.constData()),
-                        std::size_t(prefix.size()));
-        pipeline->write(reinterpret_cast<const unsigned char *>(bytes.data.get()), bytes.size);
-        pipeline->finish();
-        return true;
-    }
-
-    void checkAbort() const
-    {
-        if (m_context->abort && m_context->abort->load(std::memory_order_relaxed)) {
-            m_context->cancelled = true;
-            throw WriteCancelled();
-        }
-    }
-
-    [[noreturn]] void fail(const QString &text) const
-    {
-        m_context->failure = text;
-        throw WriteFailure(text.toStdString());
-    }
-
-    [[noreturn]] void sourceChanged() const
-    {
-        const QString text = QStringLiteral("The image file %1 changed or disappeared before it "
-                                            "was written")
-                                 .arg(QFileInfo(m_origin.path).fileName());
-        fail(text);
-    }
-
-    void copyFromSource(Pipeline *pipeline, char *buffer, std::size_t size) const
-    {
-        const int fd = m_origin.openUnchanged();
-        if (fd < 0)
-            sourceChanged();
-        const auto closeLater = qScopeGuard([fd] { ::close(fd); });
-        for (const ByteRange &range : m_origin.ranges) {
-            for (std::uint64_t done = 0; done < range.length;) {
-                checkAbort();
-                const auto want = std::size_t(std::min<std::uint64_t>(range.length - done, size));
-                if (image::readAt(fd, buffer, want, range.offset + done) != ssize_t(want))
-                    sourceChanged();
-                pipeline->write(reinterpret_cast<const unsigned char *>(buffer), want);
-                done += want;
-            }
-        }
-    }
-
-    void copyFromSpill(Pipeline *pipeline, char *buffer, std::size_t size) const
-    {
-        for (const ByteRange &range : m_origin.ranges) {
-            for (std::uint64_t done = 0; done < range.length;) {
-                checkAbort();
-                const auto want = std::size_t(std::min<std::uint64_t>(range.length - done, size));
-                if (!m_context->spill || !m_context->spill->read(range.offset + done, buffer, want))
-                    fail(QStringLiteral("Unable to read the scratch file"));
-                pipeline->write(reinterpret_cast<const unsigned char *>(buffer), want);
-                done += want;
-            }
-        }
-    }
-
-    std::shared_ptr<WriteContext> m_context;
-    std::shared_ptr<const StreamOrigin> m_shared;
-    const StreamOrigin &m_origin;
-    std::size_t m_sequence = kNotFromSource;
-};
-
-QPDFObjectHandle colorSpaceObject(QPDF &pdf, const EmbeddedImage &image, IccColourSpaces &profiles,
-                                  SharedObjects &shared)
+void checkAbort(const WriteContext &context)
 {
-    const bool indexed = image.colorSpace == ColorSpace::Indexed;
-    QPDFObjectHandle base;
-    if (!image.iccProfile.isEmpty())
-        base = profiles.colourSpace(pdf, image.iccProfile, indexed ? 3 : image.components());
+    if (context.abort && context.abort->load(std::memory_order_relaxed))
+        throw WriteCancelled();
+}
+
+[[noreturn]] void sourceChanged(const StreamOrigin &origin)
+{
+    throw WriteFailure(QStringLiteral("The image file %1 changed or disappeared before it "
+                                      "was written")
+                           .arg(QFileInfo(origin.path).fileName())
+                           .toStdString());
+}
+
+void put(Pipeline *pipeline, const char *data, std::size_t size)
+{
+    pipeline->write(reinterpret_cast<const unsigned char *>(data), size);
+}
+
+void copyFromSource(const WriteContext &context, const StreamOrigin &origin, Pipeline *pipeline,
+                    char *buffer, std::size_t size)
+{
+    const int fd = origin.openUnchanged();
+    if (fd < 0)
+        sourceChanged(origin);
+    const auto closeLater = qScopeGuard([fd] { ::close(fd); });
+    for (const ByteRange &range : origin.ranges) {
+        for (std::uint64_t done = 0; done < range.length;) {
+            checkAbort(context);
+            const auto want = std::size_t(std::min<std::uint64_t>(range.length - done, size));
+            if (image::readAt(fd, buffer, want, range.offset + done) != ssize_t(want))
+                sourceChanged(origin);
+            put(pipeline, buffer, want);
+            done += want;
+        }
+    }
+}
+
+void copyFromSpill(const WriteContext &context, const StreamOrigin &origin, Pipeline *pipeline,
+                   char *buffer, std::size_t size)
+{
+    for (const ByteRange &range : origin.ranges) {
+        for (std::uint64_t done = 0; done < range.length;) {
+            checkAbort(context);
+            const auto want = std::size_t(std::min<std::uint64_t>(range.length - done, size));
+            if (!context.spill || !context.spill->read(range.offset + done, buffer, want))
+                throw WriteFailure("Unable to read the scratch file");
+            put(pipeline, buffer, want);
+            done += want;
+        }
+    }
+}
+
+QByteArray colourSpace(const ImageRecord &image, const ObjectWriter &writer, int number,
+                       const IccColourSpaces &profiles)
+{
+    const QByteArray base = image.profile >= 0 ? profiles.colourSpace(image.profile) : QByteArray();
     switch (image.colorSpace) {
     case ColorSpace::Gray:
-        return base.isInitialized() ? base : shared.name("/DeviceGray");
+        return base.isEmpty() ? "/DeviceGray" : base;
     case ColorSpace::Rgb:
-        return base.isInitialized() ? base : shared.name("/DeviceRGB");
+        return base.isEmpty() ? "/DeviceRGB" : base;
     case ColorSpace::Cmyk:
-        return base.isInitialized() ? base : shared.name("/DeviceCMYK");
+        return base.isEmpty() ? "/DeviceCMYK" : base;
     case ColorSpace::Indexed:
         break;
     }
-    auto lookup = QPDFObjectHandle::newArray();
-    lookup.appendItem(shared.name("/Indexed"));
-    lookup.appendItem(base.isInitialized() ? base : shared.name("/DeviceRGB"));
-    lookup.appendItem(QPDFObjectHandle::newInteger(image.palette.size() / 3 - 1));
-    lookup.appendItem(QPDFObjectHandle::newString(image.palette.toStdString()));
-    return lookup;
-}
-
-QPDFObjectHandle decodeArray(const EmbeddedImage &image, SharedObjects &shared)
-{
-    auto decode = QPDFObjectHandle::newArray();
-    for (int i = 0; i < image.components(); ++i) {
-        decode.appendItem(shared.integer(1));
-        decode.appendItem(shared.integer(0));
-    }
-    return decode;
+    return "[/Indexed " + (base.isEmpty() ? QByteArray("/DeviceRGB") : base) + ' ' +
+           integer(image.palette.size() / 3 - 1) + ' ' +
+           writer.string(image.palette.toStdString(), number) + ']';
 }
 
 } // namespace
 
-QPDFObjectHandle makeImageXObject(QPDF &pdf, const EmbeddedImage &image,
-                                  const std::shared_ptr<WriteContext> &context,
-                                  IccColourSpaces &profiles, SharedObjects &shared)
+std::unique_ptr<ImageRecord> ImageRecord::from(const EmbeddedImage &image, WriteContext &context,
+                                               IccColourSpaces &profiles)
 {
-    QPDFObjectHandle stream = pdf.newStream();
-    QPDFObjectHandle dict = stream.getDict();
-    dict.replaceKey("/Type", shared.name("/XObject"));
-    dict.replaceKey("/Subtype", shared.name("/Image"));
-    dict.replaceKey("/Width", shared.integer(image.width));
-    dict.replaceKey("/Height", shared.integer(image.height));
-    dict.replaceKey("/ColorSpace", colorSpaceObject(pdf, image, profiles, shared));
-    dict.replaceKey("/BitsPerComponent", shared.integer(image.bitsPerComponent));
+    auto record = std::make_unique<ImageRecord>();
+    record->width = image.width;
+    record->height = image.height;
+    record->bitsPerComponent = image.bitsPerComponent;
+    record->colorSpace = image.colorSpace;
+    record->filter = image.filter;
+    record->invertedDecode = image.invertedDecode;
+    record->dctWithoutColorTransform = image.dctWithoutColorTransform;
+    record->palette = image.palette;
+    if (!image.iccProfile.isEmpty()) {
+        const bool indexed = image.colorSpace == ColorSpace::Indexed;
+        record->profile = profiles.add(image.iccProfile, indexed ? 3 : image.components());
+    }
+    record->origin = std::make_shared<const StreamOrigin>(image.origin);
+    if (image.origin.kind == StreamOrigin::Kind::SourceFile) {
+        record->sequence = context.sourceStreams.size();
+        context.sourceStreams.push_back(record->origin);
+    }
+    if (image.softMask)
+        record->softMask = from(*image.softMask, context, profiles);
+    return record;
+}
+
+QByteArray ImageRecord::entries(const ObjectWriter &writer, int number,
+                                const IccColourSpaces &profiles, int maskNumber) const
+{
+    QByteArray text = " /Type /XObject /Subtype /Image /Width " + integer(width) + " /Height " +
+                      integer(height) + " /ColorSpace " +
+                      colourSpace(*this, writer, number, profiles) + " /BitsPerComponent " +
+                      integer(bitsPerComponent);
     // Group 4 data codes runs as white or black; which bit value black decodes to (/BlackIs1)
     // is the reader's choice. Gray whose 0 is white takes the default and needs no /Decode.
-    const bool ccitt = image.filter == StreamFilter::CcittG4;
-    const bool whiteIsZero = image.colorSpace == ColorSpace::Gray && image.invertedDecode;
-    if (image.invertedDecode && !(ccitt && whiteIsZero))
-        dict.replaceKey("/Decode", decodeArray(image, shared));
-    if (image.softMask)
-        dict.replaceKey("/SMask",
-                        makeImageXObject(pdf, *image.softMask, context, profiles, shared));
-
-    QPDFObjectHandle filter;
-    QPDFObjectHandle parms = QPDFObjectHandle::newNull();
-    switch (image.filter) {
+    const bool ccitt = filter == StreamFilter::CcittG4;
+    const bool whiteIsZero = colorSpace == ColorSpace::Gray && invertedDecode;
+    if (invertedDecode && !(ccitt && whiteIsZero)) {
+        text += " /Decode [";
+        for (int i = 0; i < componentsOf(colorSpace); ++i)
+            text += i == 0 ? "1 0" : " 1 0";
+        text += ']';
+    }
+    if (maskNumber > 0)
+        text += " /SMask " + ObjectWriter::reference(maskNumber);
+    switch (filter) {
     case StreamFilter::Dct:
-        filter = shared.name("/DCTDecode");
-        if (image.colorSpace == ColorSpace::Rgb && image.dctWithoutColorTransform)
-            parms = QPDFObjectHandle::parse("<< /ColorTransform 0 >>");
+        text += " /Filter /DCTDecode";
+        if (colorSpace == ColorSpace::Rgb && dctWithoutColorTransform)
+            text += " /DecodeParms << /ColorTransform 0 >>";
         break;
     case StreamFilter::Flate:
-        filter = shared.name("/FlateDecode");
+        text += " /Filter /FlateDecode";
         break;
     case StreamFilter::FlatePredict:
-        filter = shared.name("/FlateDecode");
-        parms = QPDFObjectHandle::newDictionary();
-        parms.replaceKey("/Predictor", shared.integer(15));
-        parms.replaceKey("/Colors", shared.integer(image.components()));
-        parms.replaceKey("/BitsPerComponent", shared.integer(image.bitsPerComponent));
-        parms.replaceKey("/Columns", shared.integer(image.width));
+        text += " /Filter /FlateDecode /DecodeParms << /Predictor 15 /Colors " +
+                integer(componentsOf(colorSpace)) + " /BitsPerComponent " +
+                integer(bitsPerComponent) + " /Columns " + integer(width) + " >>";
         break;
     case StreamFilter::CcittG4:
-        filter = shared.name("/CCITTFaxDecode");
-        parms = QPDFObjectHandle::newDictionary();
-        parms.replaceKey("/K", shared.integer(-1));
-        parms.replaceKey("/Columns", shared.integer(image.width));
-        parms.replaceKey("/Rows", shared.integer(image.height));
-        if (!whiteIsZero)
-            parms.replaceKey("/BlackIs1", QPDFObjectHandle::newBool(true));
+        text += " /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns " + integer(width) +
+                " /Rows " + integer(height) + (whiteIsZero ? " >>" : " /BlackIs1 true >>");
         break;
     }
-    stream.replaceStreamData(std::make_shared<ImageDataProvider>(context, image.origin), filter,
-                             parms);
-    // The data is already in its final form: qpdf must neither decode nor recompress it, which
-    // would also make it ask the provider twice.
-    stream.setFilterOnWrite(false);
-    return stream;
+    return text;
+}
+
+void ImageRecord::copyBytes(const WriteContext &context, Pipeline *pipeline) const
+{
+    checkAbort(context);
+    const QByteArray &prefix = origin->prefix;
+    if (context.readAhead && sequence != kNotFromSource) {
+        const SourceReadAhead::Bytes bytes = context.readAhead->take(sequence);
+        if (bytes.outcome == SourceReadAhead::Outcome::Changed)
+            sourceChanged(*origin);
+        if (bytes.outcome == SourceReadAhead::Outcome::Read) {
+            put(pipeline, prefix.constData(), std::size_t(prefix.size()));
+            put(pipeline, bytes.data.get(), bytes.size);
+            pipeline->finish();
+            return;
+        }
+    }
+    // Uninitialised: a 70 KB thumbnail should not pay for clearing a megabyte.
+    const std::size_t size =
+        std::size_t(std::clamp<std::uint64_t>(origin->totalLength(), 1, kChunk));
+    const std::unique_ptr<char[]> buffer(new char[size]);
+    put(pipeline, prefix.constData(), std::size_t(prefix.size()));
+    if (origin->kind == StreamOrigin::Kind::SourceFile)
+        copyFromSource(context, *origin, pipeline, buffer.get(), size);
+    else
+        copyFromSpill(context, *origin, pipeline, buffer.get(), size);
+    pipeline->finish();
 }
 
 } // namespace folioset::pdf

@@ -2,58 +2,70 @@
 
 #include "engine/image/embeddedimage.h"
 #include "engine/image/spillfile.h"
-#include "icccolourspaces.h"
-#include "sharedobjects.h"
+#include "objectwriter.h"
 
 #include <QString>
 
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFObjectHandle.hh>
-
 #include <atomic>
+#include <cstdint>
 #include <memory>
-#include <stdexcept>
 #include <vector>
 
 namespace folioset::pdf {
 
+using image::ColorSpace;
 using image::EmbeddedImage;
 using image::SpillFile;
+using image::StreamFilter;
+using image::StreamOrigin;
 
-// What the image streams of one document share while it is written.
+class IccColourSpaces;
 class SourceReadAhead;
 
+// What the image streams of one document share while it is written.
 struct WriteContext
 {
     const std::atomic<bool> *abort = nullptr; // set for the duration of a write
     SourceReadAhead *readAhead = nullptr;     // set for the duration of a write
     std::shared_ptr<const SpillFile> spill;
-    // The streams whose bytes are copied from image files, in the order they were made.
-    std::vector<std::shared_ptr<const image::StreamOrigin>> sourceStreams;
-    // Why a stream could not be written. qpdf wraps what a provider throws in its own message,
-    // which names object numbers; the user is told this instead.
-    QString failure;
-    bool cancelled = false;
+    // The streams whose bytes are copied from image files, in the order they are written.
+    std::vector<std::shared_ptr<const StreamOrigin>> sourceStreams;
 };
 
-// Thrown from inside QPDFWriter::write, which passes it on to the caller; the message is the
-// reason shown to the user.
-class WriteFailure : public std::runtime_error
+// One image XObject as a page keeps it until the document is written: what its dictionary
+// says and where its bytes are, no more. A long document holds one of these per page.
+struct ImageRecord
 {
-public:
-    using std::runtime_error::runtime_error;
-};
+    static constexpr std::size_t kNotFromSource = std::size_t(-1);
 
-class WriteCancelled : public WriteFailure
-{
-public:
-    WriteCancelled() : WriteFailure("The write was cancelled") {}
-};
+    int width = 0;
+    int height = 0;
+    int bitsPerComponent = 8;
+    ColorSpace colorSpace = ColorSpace::Rgb;
+    StreamFilter filter = StreamFilter::Flate;
+    bool invertedDecode = false;
+    bool dctWithoutColorTransform = false;
+    int profile = -1; // among the document's colour profiles; -1: device colour
+    QByteArray palette;
+    std::shared_ptr<const StreamOrigin> origin;
+    std::size_t sequence = kNotFromSource; // among the streams copied from image files
+    std::unique_ptr<ImageRecord> softMask;
 
-// An image XObject (with its soft mask) whose bytes are read only when qpdf writes it; its
-// profile, if any, becomes one of the document's ICC colour spaces.
-QPDFObjectHandle makeImageXObject(QPDF &pdf, const EmbeddedImage &image,
-                                  const std::shared_ptr<WriteContext> &context,
-                                  IccColourSpaces &profiles, SharedObjects &shared);
+    // Keeps what `image` (and its mask) will need; a stream copied from an image file joins
+    // `context`'s list of them, in the order the streams are then written: each image before
+    // its mask.
+    static std::unique_ptr<ImageRecord> from(const EmbeddedImage &image, WriteContext &context,
+                                             IccColourSpaces &profiles);
+
+    // The stream dictionary's entries but /Length, for object `number` with its mask written as
+    // `maskNumber`.
+    QByteArray entries(const ObjectWriter &writer, int number, const IccColourSpaces &profiles,
+                       int maskNumber) const;
+
+    // Writes the stream's bytes into `pipeline` and finishes it. A source file that changed
+    // since its page was made, an unreadable scratch file or `context`'s abort flag throw
+    // WriteFailure.
+    void copyBytes(const WriteContext &context, Pipeline *pipeline) const;
+};
 
 } // namespace folioset::pdf

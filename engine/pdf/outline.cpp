@@ -1,42 +1,40 @@
 #include "outline.h"
 
+#include "objectwriter.h"
+
 namespace folioset::pdf {
 
-void installOutline(QPDF &pdf, const std::vector<OutlineEntry> &entries)
+int writeOutline(ObjectWriter &writer, const std::vector<OutlineEntry> &entries,
+                 const std::vector<int> &pageObjects)
 {
-    QPDFObjectHandle root = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
-    root.replaceKey("/Type", QPDFObjectHandle::newName("/Outlines"));
-    root.replaceKey("/Count", QPDFObjectHandle::newInteger(qsizetype(entries.size())));
+    const int root = writer.reserve();
+    std::vector<int> items(entries.size());
+    for (int &item : items)
+        item = writer.reserve();
 
-    std::vector<QPDFObjectHandle> items;
-    items.reserve(entries.size());
-    for (const OutlineEntry &entry : entries) {
-        QPDFObjectHandle item = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
-        item.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(entry.title.toStdString()));
-        item.replaceKey("/Parent", root);
-        // One inch above the top edge, so following the entry shows the whole top of the page.
-        auto dest = QPDFObjectHandle::newArray();
-        dest.appendItem(entry.page);
-        dest.appendItem(QPDFObjectHandle::newName("/XYZ"));
-        dest.appendItem(QPDFObjectHandle::newInteger(0));
-        dest.appendItem(QPDFObjectHandle::newReal(entry.mediaBoxHeight + 72, 4, true));
-        dest.appendItem(QPDFObjectHandle::newNull());
-        item.replaceKey("/Dest", dest);
-        if (!items.empty()) {
-            item.replaceKey("/Prev", items.back());
-            items.back().replaceKey("/Next", item);
-        }
-        items.push_back(item);
-    }
-    QPDFObjectHandle catalog = pdf.getRoot();
+    QByteArray rootBody =
+        "<< /Type /Outlines /Count " + QByteArray::number(qsizetype(items.size()));
     if (!items.empty()) {
-        root.replaceKey("/First", items.front());
-        root.replaceKey("/Last", items.back());
-        catalog.replaceKey("/PageMode", QPDFObjectHandle::newName("/UseOutlines"));
-    } else {
-        catalog.removeKey("/PageMode");
+        rootBody += " /First " + ObjectWriter::reference(items.front()) + " /Last " +
+                    ObjectWriter::reference(items.back());
     }
-    catalog.replaceKey("/Outlines", root);
+    writer.object(root, rootBody + " >>");
+
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const OutlineEntry &entry = entries[i];
+        const int number = items[i];
+        // One inch above the top edge, so following the entry shows the whole top of the page.
+        QByteArray body = "<< /Title " + writer.text(entry.title, number) + " /Parent " +
+                          ObjectWriter::reference(root) + " /Dest [" +
+                          ObjectWriter::reference(pageObjects.at(std::size_t(entry.page - 1))) +
+                          " /XYZ 0 " + pdfNumber(entry.mediaBoxHeight + 72) + " null]";
+        if (i > 0)
+            body += " /Prev " + ObjectWriter::reference(items[i - 1]);
+        if (i + 1 < items.size())
+            body += " /Next " + ObjectWriter::reference(items[i + 1]);
+        writer.object(number, body + " >>");
+    }
+    return root;
 }
 
 } // namespace folioset::pdf

@@ -2,22 +2,22 @@
 
 #include <QString>
 
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFObjectHandle.hh>
-
 #include <vector>
 
 namespace folioset::pdf {
 
+class ObjectWriter;
+
 struct OutlineEntry
 {
     QString title;
-    QPDFObjectHandle page;
+    int page = 0; // 1-based
     double mediaBoxHeight = 0;
 };
 
-// Puts an /Outlines tree of top-level entries into the catalog, replacing any from an earlier
-// call. qpdf only reads outlines, so the dictionaries are built here.
-void installOutline(QPDF &pdf, const std::vector<OutlineEntry> &entries);
+// Writes an /Outlines tree of top-level entries, given each page's object by page number - 1,
+// and returns the root's object.
+int writeOutline(ObjectWriter &writer, const std::vector<OutlineEntry> &entries,
+                 const std::vector<int> &pageObjects);
 
 } // namespace folioset::pdf

@@ -1,18 +1,21 @@
 #include "document.h"
 
 #include "documentdata.h"
+#include "encryption.h"
+#include "objectwriter.h"
 #include "platform/atomicfile.h"
 #include "sourcereadahead.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QScopeGuard>
+#include <QRandomGenerator>
 #include <QTimeZone>
 
 #include <qpdf/Pipeline.hh>
-#include <qpdf/QPDFWriter.hh>
-#include <qpdf/QUtil.hh>
+
+#include <array>
+#include <optional>
 
 namespace folioset::pdf {
 
@@ -36,12 +39,13 @@ QString pdfDate(const QDateTime &when)
         .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
-void setInfo(QPDF &pdf, const WriteOptions &options)
+// The document information dictionary, written in every file: at least who made it and when.
+void writeInfo(ObjectWriter &writer, int number, const WriteOptions &options)
 {
-    QPDFObjectHandle info = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
-    const auto put = [&info](const char *key, const QString &value) {
+    QByteArray body = "<<";
+    const auto put = [&](const char *key, const QString &value) {
         if (!value.isEmpty())
-            info.replaceKey(key, QPDFObjectHandle::newUnicodeString(value.toStdString()));
+            body += QByteArray(" ") + key + ' ' + writer.text(value, number);
     };
     if (options.info) {
         put("/Title", options.info->title);
@@ -54,61 +58,57 @@ void setInfo(QPDF &pdf, const WriteOptions &options)
     const QString now = pdfDate(QDateTime::currentDateTime());
     put("/CreationDate", now);
     put("/ModDate", now);
-    pdf.getTrailer().replaceKey("/Info", info);
+    writer.object(number, body + " >>");
 }
 
-// RC4 passwords are bytes that a reader compares after encoding what was typed in
-// PDFDocEncoding; text outside it can only be passed on as UTF-8.
-std::string passwordBytes(const QString &password)
+// Sets the write's abort flag and read-ahead for as long as it runs, however it ends.
+struct WriteScope
 {
-    const std::string utf8 = password.toStdString();
-    std::string encoded;
-    return QUtil::utf8_to_pdf_doc(utf8, encoded) ? encoded : utf8;
-}
-
-void setEncryption(QPDFWriter &writer, const Security &security)
-{
-    const qpdf_r3_print_e print = security.canPrint ? qpdf_r3p_full : qpdf_r3p_none;
-    if (security.keyBits >= 256) {
-        // Revision 6 takes passwords as UTF-8 itself. Accessibility stays allowed, as below;
-        // metadata is encrypted like everything else, so that nothing can be read without the
-        // password.
-        const std::string user = security.userPassword.toStdString();
-        const std::string owner = security.ownerPassword.toStdString();
-        writer.setR6EncryptionParameters(user.c_str(), owner.c_str(), true, security.canCopy, false,
-                                         false, false, false, print, true);
-        return;
-    }
-    const std::string user = passwordBytes(security.userPassword);
-    const std::string owner = passwordBytes(security.ownerPassword);
-    if (security.keyBits <= 40) {
-        writer.setR2EncryptionParametersInsecure(user.c_str(), owner.c_str(), security.canPrint,
-                                                 false, security.canCopy, false);
-    } else {
-        // Accessibility stays allowed: it lets screen readers read the text to those who need it,
-        // which is not the copying the owner wants to prevent.
-        writer.setR3EncryptionParametersInsecure(
-            user.c_str(), owner.c_str(), true, security.canCopy, false, false, false, false, print);
-    }
-}
-
-// Clears the abort flag pointer when a write ends, however it ends.
-struct AbortScope
-{
-    AbortScope(WriteContext &context, const std::atomic<bool> *abort) : context(context)
+    WriteScope(WriteContext &context, const std::atomic<bool> *abort) : context(context)
     {
         context.abort = abort;
     }
-    ~AbortScope()
+    ~WriteScope()
     {
         context.abort = nullptr;
-        context.failure.clear();
-        context.cancelled = false;
+        context.readAhead = nullptr;
     }
     WriteContext &context;
 };
 
-// Hands qpdf's output to the checked file; the first failure stops the write with its reason.
+void writeImage(ObjectWriter &writer, const ImageRecord &image, int number,
+                const WriteContext &context, const IccColourSpaces &profiles)
+{
+    const int mask = image.softMask ? writer.reserve() : 0;
+    writer.stream(number, image.entries(writer, number, profiles, mask),
+                  image.origin->totalLength(),
+                  [&](Pipeline *pipeline) { image.copyBytes(context, pipeline); });
+    if (image.softMask)
+        writeImage(writer, *image.softMask, mask, context, profiles);
+}
+
+QByteArray pageBody(const PageRecord &page, int pages, int image, int contents)
+{
+    QByteArray body = "<< /Type /Page /Parent " + ObjectWriter::reference(pages) +
+                      " /MediaBox [0 0 " + pdfNumber(page.mediaBox.width()) + ' ' +
+                      pdfNumber(page.mediaBox.height()) + "] /Resources << /XObject << /Im0 " +
+                      ObjectWriter::reference(image) + " >> >> /Contents " +
+                      ObjectWriter::reference(contents);
+    if (page.rotate != 0)
+        body += " /Rotate " + QByteArray::number(page.rotate);
+    return body + " >>";
+}
+
+// Two equal halves, as a new file has: the second would change were the file updated.
+std::string newFileId()
+{
+    std::array<quint32, 4> words{};
+    QRandomGenerator::system()->fillRange(words.data(), words.size());
+    return std::string(reinterpret_cast<const char *>(words.data()), sizeof words);
+}
+
+// Hands the document's bytes to the checked file; the first failure stops the write with its
+// reason.
 class FilePipeline : public Pipeline
 {
 public:
@@ -146,28 +146,60 @@ bool Document::write(const QString &path, const WriteOptions &options,
     if (!output)
         return false;
     FilePipeline pipeline(*output);
-    const AbortScope scope(*d->context, abort);
+    WriteContext &context = *d->context;
+    const WriteScope scope(context, abort);
     try {
-        QPDF &pdf = *d->pdf;
-        setInfo(pdf, options);
-        if (d->outlineRoot)
-            installOutline(pdf, d->outline);
-        QPDFWriter writer(pdf);
-        writer.setOutputPipeline(&pipeline);
-        writer.setObjectStreamMode(qpdf_o_disable);
-        writer.setStreamDataMode(qpdf_s_preserve);
-        writer.setMinimumPDFVersion(d->needsPdf15 ? "1.5" : "1.4");
+        const std::string id = newFileId();
+        std::optional<Encryption> encryption;
         if (options.security)
-            setEncryption(writer, *options.security);
-        SourceReadAhead readAhead(d->context->sourceStreams, abort);
-        d->context->readAhead = &readAhead;
-        const auto forget = qScopeGuard([this] { d->context->readAhead = nullptr; });
-        writer.write();
+            encryption.emplace(*options.security, id);
+        ObjectWriter writer(pipeline, encryption ? &*encryption : nullptr);
+        const bool extensionLevel8 = encryption && encryption->needsExtensionLevel8();
+        writer.header(extensionLevel8 ? "1.7" : d->needsPdf15 ? "1.5" : "1.4");
+        const int catalog = writer.reserve();
+        const int pages = writer.reserve();
+        const int info = writer.reserve();
+        const int encrypt = encryption ? writer.reserve() : 0;
+        if (encryption)
+            writer.object(encrypt, encryption->dictionary());
+        writeInfo(writer, info, options);
+        d->profiles.write(writer);
+        std::vector<int> contents;
+        for (const QByteArray &content : d->contents) {
+            contents.push_back(writer.reserve());
+            writer.stream(contents.back(), QByteArray(), content);
+        }
+
+        SourceReadAhead readAhead(context.sourceStreams, abort);
+        context.readAhead = &readAhead;
+        std::vector<int> pageObjects;
+        pageObjects.reserve(d->pages.size());
+        QByteArray kids;
+        for (const PageRecord &page : d->pages) {
+            const int number = writer.reserve();
+            const int image = writer.reserve();
+            writer.object(number, pageBody(page, pages, image, contents.at(page.contents)));
+            writeImage(writer, *page.image, image, context, d->profiles);
+            pageObjects.push_back(number);
+            kids += ObjectWriter::reference(number) + ' ';
+        }
+        writer.object(pages, "<< /Type /Pages /Kids [" + kids.trimmed() + "] /Count " +
+                                 QByteArray::number(qsizetype(d->pages.size())) + " >>");
+
+        QByteArray catalogBody = "<< /Type /Catalog /Pages " + ObjectWriter::reference(pages);
+        if (d->outlineRoot) {
+            catalogBody += " /Outlines " +
+                           ObjectWriter::reference(writeOutline(writer, d->outline, pageObjects));
+            if (!d->outline.empty())
+                catalogBody += " /PageMode /UseOutlines";
+        }
+        if (extensionLevel8)
+            catalogBody += " /Extensions << /ADBE << /BaseVersion /1.7 /ExtensionLevel 8 >> >>";
+        writer.object(catalog, catalogBody + " >>");
+        writer.finish(catalog, info, encrypt, id);
+    } catch (const WriteCancelled &) {
+        return fail(reason, cancelled);
     } catch (const std::exception &e) {
-        if (d->context->cancelled)
-            return fail(reason, cancelled);
-        if (!d->context->failure.isEmpty())
-            return fail(reason, d->context->failure);
         if (output->failed())
             return fail(reason, output->failure());
         return fail(reason, QString::fromStdString(e.what()));
