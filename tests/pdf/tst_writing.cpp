@@ -107,7 +107,7 @@ private slots:
         QTest::addColumn<bool>("print");
         QTest::addColumn<bool>("copy");
         QTest::addColumn<QString>("user");
-        for (const int bits : {40, 128}) {
+        for (const int bits : {40, 128, 256}) {
             QTest::addRow("%d-bit, all allowed, no open password", bits)
                 << bits << true << true << QString();
             QTest::addRow("%d-bit, nothing allowed", bits)
@@ -125,7 +125,11 @@ private slots:
         QFETCH(QString, user);
         Document document;
         QVERIFY(helpers::appendPage(document, m_jpeg));
+        // Strings are encrypted with the key of the object holding them.
+        const QString title = QStringLiteral("Geheimnis – 秘密");
+        document.addOutlineEntry(title, 1);
         WriteOptions options;
+        options.info = DocumentInfo{title, {}, {}, {}, {}};
         options.security = Security{user, QStringLiteral("owner-secret"), print, copy, bits};
         const QString out = file(QStringLiteral("secure.pdf"));
         QVERIFY(document.write(out, options, nullptr, nullptr));
@@ -134,8 +138,12 @@ private slots:
         int R = 0, P = 0, V = 0;
         QPDF::encryption_method_e stream, string, fileMethod;
         QVERIFY(pdf->isEncrypted(R, P, V, stream, string, fileMethod));
-        QCOMPARE(R, bits == 40 ? 2 : 3);
-        QCOMPARE(V, bits == 40 ? 1 : 2);
+        QCOMPARE(R, bits == 40 ? 2 : bits == 128 ? 3 : 6);
+        QCOMPARE(V, bits == 40 ? 1 : bits == 128 ? 2 : 5);
+        if (bits == 256)
+            QCOMPARE(stream, QPDF::e_aesv3);
+        QCOMPARE(text(pdf->getTrailer().getKey("/Info").getKey("/Title")), title);
+        QCOMPARE(text(pdf->getRoot().getKey("/Outlines").getKey("/First").getKey("/Title")), title);
         auto length = pdf->getTrailer().getKey("/Encrypt").getKey("/Length");
         QCOMPARE(length.isInteger() ? length.getIntValueAsInt() : 40, bits);
         QCOMPARE(pdf->allowPrintHighRes(), print);
@@ -308,17 +316,19 @@ private slots:
     {
         QTest::addColumn<int>("pages");
         QTest::addColumn<bool>("withHugeStream");
-        QTest::addColumn<bool>("encrypted");
-        QTest::addRow("one page") << 1 << false << false;
-        QTest::addRow("more pages than are read ahead") << 40 << false << false;
-        QTest::addRow("a stream too large to read ahead among them") << 40 << true << false;
-        QTest::addRow("encrypted") << 40 << false << true;
+        QTest::addColumn<int>("keyBits"); // 0: not encrypted
+        QTest::addRow("one page") << 1 << false << 0;
+        QTest::addRow("more pages than are read ahead") << 40 << false << 0;
+        QTest::addRow("a stream too large to read ahead among them") << 40 << true << 0;
+        QTest::addRow("encrypted with RC4") << 40 << false << 128;
+        QTest::addRow("encrypted with AES, a large stream among them") << 40 << true << 256;
     }
     void everyPageCarriesItsFileWhole()
     {
         QFETCH(int, pages);
         QFETCH(bool, withHugeStream);
-        QFETCH(bool, encrypted);
+        QFETCH(int, keyBits);
+        const bool encrypted = keyBits > 0;
         const QString folder = freshFolder(QStringLiteral("whole-%1")
                                                .arg(QTest::currentDataTag())
                                                .replace(QRegularExpression("\\W+"), "-"));
@@ -350,7 +360,7 @@ private slots:
         WriteOptions options;
         if (encrypted)
             options.security =
-                Security{QStringLiteral("open"), QStringLiteral("owner"), true, true, 128};
+                Security{QStringLiteral("open"), QStringLiteral("owner"), true, true, keyBits};
         const QString out = folder + QStringLiteral("/out.pdf");
         QString reason;
         QVERIFY2(document.write(out, options, nullptr, &reason), qPrintable(reason));
