@@ -99,7 +99,8 @@ QByteArray pageBody(const PageRecord &page, int pages, int image, int contents)
     return body + " >>";
 }
 
-// Two equal halves, as a new file has: the second would change were the file updated.
+// A new file's identifier, random. It stands twice in /ID, as for any file never updated, and
+// RC4 keys are made from it.
 std::string newFileId()
 {
     std::array<quint32, 4> words{};
