@@ -8,6 +8,7 @@
 
 #include <array>
 #include <stdexcept>
+#include <vector>
 
 namespace folioset::pdf {
 
@@ -24,7 +25,7 @@ std::string passwordBytes(const QString &password)
 
 // The permission word: every bit set except the reserved low two and those named, counted
 // from 1 as the file format counts them.
-int permissionsWithout(std::initializer_list<int> cleared)
+int permissionsWithout(const std::vector<int> &cleared)
 {
     unsigned bits = 1u | 2u;
     for (const int bit : cleared)
@@ -157,18 +158,18 @@ Encryption::Encryption(const Security &security, const std::string &id)
         m_revision = 2;
         m_keyBytes = 5;
     }
-    if (m_revision == 2) {
-        m_permissions = security.canPrint && security.canCopy ? permissionsWithout({4, 6})
-                        : security.canPrint                   ? permissionsWithout({4, 5, 6})
-                        : security.canCopy                    ? permissionsWithout({3, 4, 6})
-                                                              : permissionsWithout({3, 4, 5, 6});
-    } else {
-        // 3: print, 12: print at full quality, 5: copy; 4, 6, 9, 11: the changes never allowed.
-        m_permissions = security.canPrint && security.canCopy ? permissionsWithout({4, 6, 9, 11})
-                        : security.canPrint                   ? permissionsWithout({4, 5, 6, 9, 11})
-                        : security.canCopy ? permissionsWithout({3, 4, 6, 9, 11, 12})
-                                           : permissionsWithout({3, 4, 5, 6, 9, 11, 12});
+    // Bits counted from 1: 3 print, 5 copy, 12 print at full quality (revision 3 on); 4, 6, 9
+    // and 11 are the changes never allowed.
+    std::vector<int> cleared =
+        m_revision == 2 ? std::vector<int>{4, 6} : std::vector<int>{4, 6, 9, 11};
+    if (!security.canPrint) {
+        cleared.push_back(3);
+        if (m_revision > 2)
+            cleared.push_back(12);
     }
+    if (!security.canCopy)
+        cleared.push_back(5);
+    m_permissions = permissionsWithout(cleared);
     if (m_revision >= 6) {
         // Revision 6 takes passwords as UTF-8 itself; metadata is encrypted like everything
         // else, so that nothing can be read without the password.

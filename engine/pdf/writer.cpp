@@ -175,16 +175,17 @@ bool Document::write(const QString &path, const WriteOptions &options,
         context.readAhead = &readAhead;
         std::vector<int> pageObjects;
         pageObjects.reserve(d->pages.size());
-        QByteArray kids;
         for (const PageRecord &page : d->pages) {
             const int number = writer.reserve();
             const int image = writer.reserve();
             writer.object(number, pageBody(page, pages, image, contents.at(page.contents)));
             writeImage(writer, *page.image, image, context, d->profiles);
             pageObjects.push_back(number);
-            kids += ObjectWriter::reference(number) + ' ';
         }
-        writer.object(pages, "<< /Type /Pages /Kids [" + kids.trimmed() + "] /Count " +
+        QByteArray kids;
+        for (const int page : pageObjects)
+            kids += ' ' + ObjectWriter::reference(page);
+        writer.object(pages, "<< /Type /Pages /Kids [" + kids.mid(1) + "] /Count " +
                                  QByteArray::number(qsizetype(d->pages.size())) + " >>");
 
         QByteArray catalogBody = "<< /Type /Catalog /Pages " + ObjectWriter::reference(pages);
