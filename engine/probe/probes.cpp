@@ -8,7 +8,9 @@
 #include <QFileInfo>
 #include <QImageReader>
 
+#include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <optional>
 
 #include <fcntl.h>
@@ -35,6 +37,16 @@ bool hasSingleImageSignature(const QString &path)
            (got == qsizetype(sizeof png) && std::memcmp(head, png, sizeof png) == 0);
 }
 
+bool hasExtension(const QString &path, std::initializer_list<QLatin1String> extensions)
+{
+    const QString suffix = QFileInfo(path).suffix().toUpper();
+    return std::any_of(extensions.begin(), extensions.end(),
+                       [&](QLatin1String extension) { return suffix == extension; });
+}
+
+// The pages a conversion makes of the file: one per image for a file named as a TIFF, the
+// first image alone for every other name (an animated GIF gives one page, as does a TIFF under
+// another name), so that the list promises what the run delivers.
 int imageCount(const QString &path)
 {
     if (hasSingleImageSignature(path))
@@ -42,12 +54,14 @@ int imageCount(const QString &path)
     image::prepareQtImageReading();
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
-    return std::max(0, reader.imageCount());
+    const int count = std::max(0, reader.imageCount());
+    return hasExtension(path, {QLatin1String("TIF"), QLatin1String("TIFF")}) ? count
+                                                                             : std::min(count, 1);
 }
 
 bool hasPdfExtension(const QString &path)
 {
-    return QFileInfo(path).suffix().toUpper() == QLatin1String("PDF");
+    return hasExtension(path, {QLatin1String("PDF")});
 }
 
 struct Interval

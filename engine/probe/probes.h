@@ -6,10 +6,11 @@
 
 namespace folioset {
 
-// Number of pages an input offers: images in an image file (one per page of a TIFF), read from
-// headers only; for a file named .pdf that is no image, its PDF page count, and then
-// `isEncrypted` is set to whether the PDF is encrypted (on every other path it is left as it
-// was). 0 when nothing can be read. `password` is not used.
+// Number of pages a conversion makes of an input, read from headers only: one per image of a
+// file named .tif or .tiff, one for any other image file (an animated GIF included); for a file
+// named .pdf that is no image, its PDF page count, and then `isEncrypted` is set to whether the
+// PDF is encrypted (on every other path it is left as it was). 0 when nothing can be read.
+// `password` is not used.
 int getTiffPageCount(const QUrl &url, const QString &password, bool *isEncrypted);
 
 // The first generation's form: no encryption flag; a PDF that gives no pages while locked is

@@ -1,6 +1,7 @@
 #include "engine/probe/probes.h"
 #include "platform/edition.h"
 #include "support/fixtures.h"
+#include "support/imagefixtures.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,6 +27,11 @@ private slots:
                             m_dir.filePath(QStringLiteral("tiff.jpg"))));
         QVERIFY(QFile::copy(m_dir.filePath(QStringLiteral("photo.jpg")),
                             m_dir.filePath(QStringLiteral("photo.png"))));
+        QList<QImage> frames;
+        for (int i = 0; i < 3; ++i)
+            frames << fixtures::patternImage(QSize(20, 10), i)
+                          .convertToFormat(QImage::Format_Indexed8);
+        QVERIFY(fixtures::writeGif(m_dir.filePath(QStringLiteral("animated.gif")), frames));
         QVERIFY(fixtures::writePng(m_dir.filePath(QStringLiteral("drawing.png")),
                                    fixtures::patternImage(QSize(30, 20))));
         QVERIFY(
@@ -46,10 +52,12 @@ private slots:
         bool encrypted = true;
         QCOMPARE(getTiffPageCount(url(QStringLiteral("photo.jpg")), QString(), &encrypted), 1);
         QCOMPARE(getTiffPageCount(url(QStringLiteral("three.tiff")), QString(), &encrypted), 3);
-        // The content decides, not the name: a TIFF named .jpg still shows its pages.
         QCOMPARE(getTiffPageCount(url(QStringLiteral("drawing.png")), QString(), &encrypted), 1);
+        // The content decides whether it is an image, the name how many pages a conversion
+        // makes of it: only a file named as a TIFF gives one page per image.
         QCOMPARE(getTiffPageCount(url(QStringLiteral("photo.png")), QString(), &encrypted), 1);
-        QCOMPARE(getTiffPageCount(url(QStringLiteral("tiff.jpg")), QString(), &encrypted), 3);
+        QCOMPARE(getTiffPageCount(url(QStringLiteral("tiff.jpg")), QString(), &encrypted), 1);
+        QCOMPARE(getTiffPageCount(url(QStringLiteral("animated.gif")), QString(), &encrypted), 1);
         QVERIFY(encrypted); // only the PDF path touches the flag
     }
 
