@@ -23,6 +23,8 @@ namespace {
 
 const QString displayDatePattern = QStringLiteral("MM/dd/yyyy hh:mm:ss a");
 const QString fileNameDatePattern = QStringLiteral("ddMMyyHHmmss");
+// More runs than any machine ends within one second.
+constexpr int kMaxLogsPerSecond = 10000;
 
 struct WriterFree
 {
@@ -118,12 +120,27 @@ bool Log::save()
     }
     const QString folder =
         m_logFolder.isEmpty() ? QDir(appPath).filePath(QStringLiteral("Logs")) : m_logFolder;
-    m_logFilePath =
-        QDir(folder).filePath(formatDate(endTime, fileNameDatePattern) + QStringLiteral(".log"));
-    // Written whole or not at all, and private: the log names the user's files.
+    const QString stem = formatDate(endTime, fileNameDatePattern);
+    m_logFilePath = QDir(folder).filePath(stem + QStringLiteral(".log"));
+    // Written whole or not at all, and private: the log names the user's files. Runs that end
+    // in the same second (several started together on a batch) each keep their own log: a name
+    // already taken is never replaced, the next free one is taken instead.
     QString reason;
-    m_written =
-        AtomicFile::writeWhole(m_logFilePath, document, &reason, AtomicFile::Access::Private);
+    const std::unique_ptr<AtomicFile> file =
+        AtomicFile::open(m_logFilePath, &reason, AtomicFile::Access::Private);
+    if (file) {
+        file->write(document);
+        const auto nameFor = [&stem](int attempt) {
+            if (attempt >= kMaxLogsPerSecond)
+                return QString();
+            return attempt == 0 ? stem + QStringLiteral(".log")
+                                : QStringLiteral("%1-%2.log").arg(stem).arg(attempt + 1);
+        };
+        QString chosen;
+        m_written = file->commitUnderFreeName(nameFor, &chosen, &reason);
+        if (m_written)
+            m_logFilePath = chosen;
+    }
     if (!m_written) {
         systemLog(writeFailure);
         systemLog(QStringLiteral("%1: %2").arg(m_logFilePath, reason));

@@ -39,7 +39,9 @@ public:
     QDateTime endTime = QDateTime::currentDateTime();
     QList<LogFiles> files;
 
-    // Where the last save() put (or tried to put) the log; empty before that.
+    // Where the last save() put (or tried to put) the log; empty before that. The name is the
+    // end time, "ddMMyyHHmmss.log"; when a log of that name exists, "ddMMyyHHmmss-2.log" and
+    // on: an existing log is never replaced.
     const QString &logFilePath() const { return m_logFilePath; }
 
     // False only when the document could not be built. A document that could not be written is

@@ -271,6 +271,17 @@ void AtomicFile::discard()
 
 bool AtomicFile::commit(QString *reason)
 {
+    return finish([this] { return giveName(); }, reason);
+}
+
+bool AtomicFile::commitUnderFreeName(const std::function<QString(int)> &nameFor, QString *chosen,
+                                     QString *reason)
+{
+    return finish([&] { return giveFreeName(nameFor, chosen); }, reason);
+}
+
+bool AtomicFile::finish(const std::function<bool()> &name, QString *reason)
+{
     if (m_done) {
         if (reason)
             *reason = failed() ? m_failure : QStringLiteral("The file was already closed");
@@ -295,7 +306,7 @@ bool AtomicFile::commit(QString *reason)
     if (!failed() && ::fdatasync(m_fd) != 0)
         fail("Unable to write the file to disk");
     if (!failed())
-        giveName();
+        name();
     if (failed()) {
         if (reason)
             *reason = m_failure;
@@ -346,6 +357,38 @@ bool AtomicFile::giveName()
     forget(false);
     m_done = true;
     return true;
+}
+
+bool AtomicFile::giveFreeName(const std::function<QString(int)> &nameFor, QString *chosen)
+{
+    if (!m_unnamed && ::close(std::exchange(m_fd, -1)) != 0)
+        return fail("Unable to write the file");
+    for (int attempt = 0;; ++attempt) {
+        const QString name = nameFor(attempt);
+        if (name.isEmpty()) {
+            errno = EEXIST;
+            return fail("Unable to give the file its name");
+        }
+        const QByteArray path = m_folder + '/' + QFile::encodeName(name);
+        // Neither call replaces an existing file: a name taken by someone else fails with
+        // EEXIST, and the next name is tried.
+        const int linked = m_unnamed ? linkUnnamed(m_fd, path.constData())
+                                     : ::link(m_name.constData(), path.constData());
+        if (linked != 0) {
+            if (errno == EEXIST)
+                continue;
+            return fail("Unable to give the file its name");
+        }
+        if (m_unnamed && ::close(std::exchange(m_fd, -1)) != 0) {
+            ::unlink(path.constData());
+            return fail("Unable to write the file");
+        }
+        forget(true); // the temporary name, when there was one; the file keeps its new name
+        m_done = true;
+        if (chosen)
+            *chosen = QFile::decodeName(path);
+        return true;
+    }
 }
 
 void removePendingTemporaryFiles() noexcept

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 
 namespace folioset {
@@ -46,6 +47,12 @@ public:
 
     // True once the complete file is on disk under the target's name.
     bool commit(QString *reason = nullptr);
+    // Like commit(), but never replaces a file: the file takes the first of the names
+    // `nameFor(0)`, `nameFor(1)`, ... (names in the target's folder) that no file has, in one
+    // step that another process taking a name at the same moment cannot undo. `nameFor` ends
+    // the search by returning an empty name. `chosen` receives the path taken.
+    bool commitUnderFreeName(const std::function<QString(int attempt)> &nameFor, QString *chosen,
+                             QString *reason = nullptr);
     // Drops the file; the target is not touched.
     void discard();
 
@@ -63,7 +70,9 @@ private:
     bool writeAll(const char *data, std::size_t size);
     bool startWriteback();
     bool fail(const char *what);
+    bool finish(const std::function<bool()> &giveName, QString *reason);
     bool giveName();
+    bool giveFreeName(const std::function<QString(int)> &nameFor, QString *chosen);
     void remember(const QByteArray &name);
     void forget(bool removeFile);
 

@@ -1,5 +1,6 @@
 #include "engine/log.h"
 #include "model/utilities.h"
+#include "platform/atomicfile.h"
 #include "support/fixtures.h"
 
 #include <QDir>
@@ -154,7 +155,7 @@ private slots:
     void valuesAreEscaped();
     void missingLogsFolderIsReportedNotFatal();
     void unwritableLogsFolderIsReportedNotFatal();
-    void laterRunInTheSameSecondReplacesEarlier();
+    void runsInTheSameSecondKeepTheirOwnLogs();
 };
 
 void TestLog::initTestCase()
@@ -462,23 +463,37 @@ void TestLog::unwritableLogsFolderIsReportedNotFatal()
     QCOMPARE(fixtures::readBytes(logs), QByteArray("not a folder"));
 }
 
-void TestLog::laterRunInTheSameSecondReplacesEarlier()
+// Several runs of a batch end in the same second: none replaces another's log, each takes the
+// next free name in the same form. Unnamed and named temporary files take different roads to
+// their names; both are tried.
+void TestLog::runsInTheSameSecondKeepTheirOwnLogs()
 {
     const QDateTime end = localTime(2026, 12, 7, 13, 5, 9);
-    Log first;
-    first.endTime = end;
-    first.files.push_back(failedOutput());
-    QVERIFY(first.save());
-
-    Log second;
-    second.endTime = end;
-    QVERIFY(second.save());
-    QCOMPARE(second.logFilePath(), first.logFilePath());
-    QCOMPARE(QDir(logsFolder()).entryList(QDir::Files | QDir::Hidden).size(), 1);
-
-    const DocPtr doc = parseFile(second.logFilePath());
-    QVERIFY(doc);
-    QVERIFY(childElements(xmlDocGetRootElement(doc.get())).isEmpty());
+    for (const bool unnamed : {true, false}) {
+        QVERIFY(QDir(logsFolder()).removeRecursively() && QDir().mkpath(logsFolder()));
+        AtomicFile::setUnnamedFilesEnabled(unnamed);
+        QStringList paths;
+        for (int run = 0; run < 3; ++run) {
+            Log log;
+            log.endTime = end;
+            for (int output = 0; output < run; ++output)
+                log.files.push_back(failedOutput());
+            QVERIFY(log.save());
+            QVERIFY(log.isWritten());
+            paths << QFileInfo(log.logFilePath()).fileName();
+            const DocPtr doc = parseFile(log.logFilePath());
+            QVERIFY(doc);
+            QCOMPARE(childElements(xmlDocGetRootElement(doc.get())).size(), run);
+        }
+        AtomicFile::setUnnamedFilesEnabled(true);
+        const QStringList expected{QStringLiteral("071226130509.log"),
+                                   QStringLiteral("071226130509-2.log"),
+                                   QStringLiteral("071226130509-3.log")};
+        QCOMPARE(paths, expected);
+        QStringList onDisk = QDir(logsFolder()).entryList(QDir::Files | QDir::Hidden);
+        onDisk.sort();
+        QCOMPARE(onDisk, QStringList({expected[1], expected[2], expected[0]}));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLog)
