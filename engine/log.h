@@ -13,6 +13,9 @@ struct LogFile
     int sourcePageNo = 0; // 1-based page within the input
     int targetPageNo = 0; // 1-based page within the output; 0 when no page was made
     QString status;
+    // The system's words for a failure ("The JPEG data is truncated"), beside the fixed status
+    // texts; for whoever shows the run, not part of the stored log.
+    QString reason;
 };
 
 // What became of one output document.
@@ -23,6 +26,7 @@ struct LogFiles
     QString status;
     int pages = 0;
     QList<LogFile> logFiles;
+    QString reason; // why it was not written, in the system's words; not stored
 };
 
 // The record of one conversion run, written as XML into the "Logs" support folder.

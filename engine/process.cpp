@@ -14,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QThread>
 
 #include <exception>
@@ -50,6 +51,16 @@ QString folderOf(const QString &path)
 QString reasonOf(const std::exception &e)
 {
     return QString::fromUtf8(e.what());
+}
+
+// 128 bits, as hex digits: within the 32 bytes that the oldest kind of encryption reads of a
+// password.
+QString randomPassword()
+{
+    quint32 words[4];
+    QRandomGenerator::system()->fillRange(words);
+    return QString::fromLatin1(
+        QByteArray(reinterpret_cast<const char *>(words), sizeof words).toHex());
 }
 
 // The window offers 0 and 1; 2 comes from the command line only.
@@ -226,6 +237,7 @@ void Process::start()
     m_log.endTime = QDateTime::currentDateTime();
     m_log.save();
 
+    m_isStopped = !m_isCombining;
     QString closing;
     if (failed)
         closing = Utilities::getAppTitle() +
@@ -263,10 +275,12 @@ void Process::convertOutputFile(const OutputFile &output, bool *failed)
     setText(m_outputFileInProcess, entry.filename, &Process::outputFileInProcessChanged);
 
     pdf::Document document;
+    document.setScratchFolder(entry.targetPath);
     const PDFSettings *pdfSettings = m_settings ? m_settings->pdfSettings() : nullptr;
     if (pdfSettings && pdfSettings->bookmarkType() > 0 && !document.hasOutlineRoot())
         document.ensureOutlineRoot();
 
+    bool writable = true;
     try {
         for (const FileItemPtr &item : output.fileItems) {
             if (!m_isCombining)
@@ -275,7 +289,11 @@ void Process::convertOutputFile(const OutputFile &output, bool *failed)
                 continue;
             setText(m_fileInProcess, lastComponent(item->localPath()),
                     &Process::fileInProcessChanged);
-            addItemPages(document, *item, entry, failed);
+            // An output that has no room for its scratch data cannot be written whole: the
+            // rest of its items would be converted for nothing.
+            writable = addItemPages(document, *item, entry);
+            if (!writable)
+                break;
             addTo(m_totalFileProcessed, &Process::totalFileProcessedChanged);
             if (!m_isCombining)
                 break;
@@ -287,9 +305,14 @@ void Process::convertOutputFile(const OutputFile &output, bool *failed)
 
     entry.pages += document.pageCount();
     setText(m_outputFileInProcess, writingFile, &Process::outputFileInProcessChanged);
-    if (document.pageCount() == 0) {
+    if (!writable) {
+        entry.status = unableToSaveFile;
+        entry.reason = document.scratchFailure();
+        systemLog(QStringLiteral("Unable to save %1: %2").arg(output.filename, entry.reason));
+        *failed = true;
+    } else if (document.pageCount() == 0) {
         entry.status = noPages;
-    } else if (writeDocument(document, output.filename)) {
+    } else if (writeDocument(document, output.filename, &entry.reason)) {
         entry.status = completed;
         addTo(m_totalFileCreated, &Process::totalFileCreatedChanged);
     } else {
@@ -299,47 +322,74 @@ void Process::convertOutputFile(const OutputFile &output, bool *failed)
     }
 }
 
-void Process::addItemPages(pdf::Document &document, const FileItem &item, LogFiles &entry,
-                           bool *failed)
+void Process::countFailures(int pagesMade, int pagesFailed)
 {
-    Q_UNUSED(failed);
+    if (pagesFailed == 0)
+        return;
+    if (pagesMade == 0)
+        ++m_imagesNotConverted;
+    else
+        m_pagesNotConverted += pagesFailed;
+    emit notConvertedChanged();
+}
+
+// False when the document lost its scratch data and can no longer be written; the page in
+// progress says why.
+bool Process::addItemPages(pdf::Document &document, const FileItem &item, LogFiles &entry)
+{
     const QString path = item.localPath();
     const bool applySettings = m_settings && m_settings->isApplyDocumentSetings();
+    const auto lostScratch = [&document](LogFile &page) {
+        page.status = page.reason = document.scratchFailure();
+        return !page.status.isEmpty();
+    };
 
     if (isTiff(path)) {
         QString reason;
         const std::unique_ptr<image::ImageSource> source = m_openAhead->take(path, &reason);
         if (!source) {
             // An unreadable TIFF would otherwise vanish from a merged document without a trace.
-            entry.logFiles.append(LogFile{path, 1, 0, unableToLoadImage});
+            entry.logFiles.append(LogFile{path, 1, 0, unableToLoadImage, reason});
             systemLog(QStringLiteral("%1: %2").arg(path, reason));
-            return;
+            countFailures(0, 1);
+            return true;
         }
         bool bookmarkPending = true;
+        int made = 0;
+        int failedPages = 0;
         for (const int n : getPageRanges(&item)) {
-            entry.logFiles.append(LogFile{path, n, 0, QString()});
+            entry.logFiles.append(LogFile{path, n, 0, QString(), QString()});
             try {
                 LogFile &page = entry.logFiles.last();
                 if (document.appendImagePage(*source, n - 1, &reason)) {
+                    ++made;
                     page.targetPageNo = document.pageCount();
                     page.status = completed;
                     if (bookmarkPending && applySettings) {
                         addBookmarks(document, document.pageCount(), item.filePath());
                         bookmarkPending = false;
                     }
+                } else if (lostScratch(page)) {
+                    countFailures(made, failedPages);
+                    return false;
                 } else {
+                    ++failedPages;
                     page.status = unableToLoadPage;
+                    page.reason = reason;
                     systemLog(QStringLiteral("%1, page %2: %3").arg(path).arg(n).arg(reason));
                 }
-            } catch (const std::exception &) {
+            } catch (const std::exception &e) {
                 // The rest of this TIFF is skipped; its entry keeps no status.
+                ++failedPages;
+                entry.logFiles.last().reason = reasonOf(e);
                 break;
             }
         }
-        return;
+        countFailures(made, failedPages);
+        return true;
     }
 
-    entry.logFiles.append(LogFile{path, 1, 0, QString()});
+    entry.logFiles.append(LogFile{path, 1, 0, QString(), QString()});
     LogFile &page = entry.logFiles.last();
     try {
         QString reason;
@@ -349,16 +399,21 @@ void Process::addItemPages(pdf::Document &document, const FileItem &item, LogFil
             page.status = completed;
             if (applySettings)
                 addBookmarks(document, document.pageCount(), item.filePath());
-        } else {
-            page.status = unableToLoadImage;
-            systemLog(QStringLiteral("%1: %2").arg(path, reason));
+            return true;
         }
+        if (source && lostScratch(page))
+            return false;
+        page.status = unableToLoadImage;
+        page.reason = reason;
+        systemLog(QStringLiteral("%1: %2").arg(path, reason));
     } catch (const std::exception &e) {
-        page.status = reasonOf(e);
+        page.status = page.reason = reasonOf(e);
     }
+    countFailures(0, 1);
+    return true;
 }
 
-bool Process::writeDocument(pdf::Document &document, const QString &path)
+bool Process::writeDocument(pdf::Document &document, const QString &path, QString *reason)
 {
     pdf::WriteOptions options;
     options.producer = Utilities::getAppTitle();
@@ -368,34 +423,43 @@ bool Process::writeDocument(pdf::Document &document, const QString &path)
         options.info =
             pdf::DocumentInfo{pdfSettings.title(), pdfSettings.subject(), pdfSettings.author(),
                               pdfSettings.keywords(), Utilities::getAppTitle()};
-        if (!pdfSettings.pdfOpenPassword().isEmpty() ||
-            !pdfSettings.pdfPermissionPassword().isEmpty()) {
-            // Without an owner password anyone could lift the restrictions.
-            if (pdfSettings.pdfPermissionPassword().isEmpty())
-                pdfSettings.setPdfPermissionPassword(pdfSettings.pdfOpenPassword());
+        const bool restricted = !pdfSettings.canPrint() || !pdfSettings.canCopy();
+        const QString open = pdfSettings.pdfOpenPassword();
+        QString owner = pdfSettings.pdfPermissionPassword();
+        if (!open.isEmpty() || !owner.isEmpty()) {
+            if (owner.isEmpty() && restricted) {
+                // With the open password as the owner's, whoever may open the file could lift
+                // what it forbids. An owner password nobody knows makes the restriction hold;
+                // it is kept nowhere.
+                owner = randomPassword();
+                m_hasUnliftableRights = true;
+            } else if (owner.isEmpty()) {
+                // Nothing is withheld: the open password serves as the owner's, and the window
+                // shows it so.
+                pdfSettings.setPdfPermissionPassword(open);
+                owner = open;
+            }
             options.security =
-                pdf::Security{pdfSettings.pdfOpenPassword(), pdfSettings.pdfPermissionPassword(),
-                              pdfSettings.canPrint(), pdfSettings.canCopy(),
+                pdf::Security{open, owner, pdfSettings.canPrint(), pdfSettings.canCopy(),
                               keyBits(pdfSettings.encryptionStrength())};
         }
-        writeBackSettings();
+        writeBackSettings(!restricted);
     }
-    QString reason;
-    if (document.write(path, options, &m_abortWrite, &reason))
+    if (document.write(path, options, &m_abortWrite, reason))
         return true;
-    systemLog(QStringLiteral("Unable to save %1: %2").arg(path, reason));
+    systemLog(QStringLiteral("Unable to save %1: %2").arg(path, reason ? *reason : QString()));
     return false;
 }
 
-void Process::writeBackSettings()
+void Process::writeBackSettings(bool permissionFromOpenPassword)
 {
     if (!m_liveSettings)
         return;
     // The window shows the live record; it is changed on its own thread only.
-    onMainThread(MainThreadCall::Wait, [live = m_liveSettings] {
+    onMainThread(MainThreadCall::Wait, [live = m_liveSettings, permissionFromOpenPassword] {
         PDFSettings &pdfSettings = *live->pdfSettings();
         pdfSettings.fillAbsentTexts();
-        if (!pdfSettings.pdfOpenPassword().isEmpty() &&
+        if (permissionFromOpenPassword && !pdfSettings.pdfOpenPassword().isEmpty() &&
             pdfSettings.pdfPermissionPassword().isEmpty())
             pdfSettings.setPdfPermissionPassword(pdfSettings.pdfOpenPassword());
     });

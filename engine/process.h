@@ -50,6 +50,8 @@ class Process : public QObject
         QString outputFileInProcess READ outputFileInProcess NOTIFY outputFileInProcessChanged)
     Q_PROPERTY(QString timeTaken READ timeTaken NOTIFY timeTakenChanged)
     Q_PROPERTY(QString message READ message NOTIFY messageChanged)
+    Q_PROPERTY(int imagesNotConverted READ imagesNotConverted NOTIFY notConvertedChanged)
+    Q_PROPERTY(int pagesNotConverted READ pagesNotConverted NOTIFY notConvertedChanged)
 
 public:
     explicit Process(QObject *parent = nullptr);
@@ -66,6 +68,16 @@ public:
     QString outputFileInProcess() const;
     QString timeTaken() const;
     QString message() const;
+    // Input items that gave no page because they could not be read, and pages that failed in
+    // items that gave others. An item whose PDF could not be written is not among them: its
+    // image was fine.
+    int imagesNotConverted() const { return m_imagesNotConverted; }
+    int pagesNotConverted() const { return m_pagesNotConverted; }
+    // After the run: whether it was stopped before it was done.
+    bool isStopped() const { return m_isStopped; }
+    // Whether a PDF was written with rights withheld and no permission password to lift them:
+    // it got an owner password that nobody knows.
+    bool hasUnliftableRights() const { return m_hasUnliftableRights; }
 
     // Read after the run has completed (or before it starts).
     Log &log() { return m_log; }
@@ -110,13 +122,15 @@ signals:
     void outputFileInProcessChanged();
     void timeTakenChanged();
     void messageChanged();
+    void notConvertedChanged();
 
 private:
     struct Run;
     void convertOutputFile(const OutputFile &output, bool *failed);
-    void addItemPages(pdf::Document &document, const FileItem &item, LogFiles &entry, bool *failed);
-    bool writeDocument(pdf::Document &document, const QString &path);
-    void writeBackSettings();
+    bool addItemPages(pdf::Document &document, const FileItem &item, LogFiles &entry);
+    void countFailures(int pagesMade, int pagesFailed);
+    bool writeDocument(pdf::Document &document, const QString &path, QString *reason);
+    void writeBackSettings(bool permissionFromOpenPassword);
     void sendTimeTakenLabel();
 
     void setIsCompleted(bool completed);
@@ -129,6 +143,10 @@ private:
     std::atomic<int> m_totalFileProcessed{0};
     std::atomic<int> m_totalFileCreated{0};
     std::atomic<bool> m_abortWrite{false};
+    std::atomic<int> m_imagesNotConverted{0};
+    std::atomic<int> m_pagesNotConverted{0};
+    std::atomic<bool> m_isStopped{false};
+    std::atomic<bool> m_hasUnliftableRights{false};
     mutable QMutex m_textMutex;
     QString m_fileInProcess;
     QString m_outputFileInProcess;

@@ -29,7 +29,7 @@ folioset::image::SpillAccess lazySpill(std::unique_ptr<folioset::image::SpillFil
 {
     return [&holder](QString *why) {
         if (!holder)
-            holder = folioset::image::SpillFile::create(why);
+            holder = folioset::image::SpillFile::create(QString(), why);
         if (!holder)
             std::abort(); // the machine, not the input
         return holder.get();
@@ -46,7 +46,7 @@ void encodeRows(folioset::image::RowReader *reader)
     if (!reader || reader->format().decodedBytes() > kDecodedBudget)
         return;
     QString reason;
-    const auto spill = folioset::image::SpillFile::create(&reason);
+    const auto spill = folioset::image::SpillFile::create(QString(), &reason);
     if (!spill)
         std::abort(); // the machine, not the input
     folioset::image::encodeImage(*reader, *spill, &reason);

@@ -22,13 +22,13 @@ QString systemError(const char *what)
 
 } // namespace
 
-std::unique_ptr<SpillFile> SpillFile::create(QString *reason)
+std::unique_ptr<SpillFile> SpillFile::create(const QString &folder, QString *reason)
 {
-    const QByteArray dir = QFile::encodeName(QDir::tempPath());
+    const QByteArray dir = QFile::encodeName(folder.isEmpty() ? QDir::tempPath() : folder);
     int fd = ::open(dir.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (fd < 0) {
         // Filesystems without O_TMPFILE: a named file, unlinked before anyone can see it long.
-        QByteArray pattern = dir + "/folioset-spill-XXXXXX";
+        QByteArray pattern = dir + "/.folioset-spill-XXXXXX";
         fd = ::mkostemp(pattern.data(), O_CLOEXEC);
         if (fd >= 0)
             ::unlink(pattern.constData());
@@ -71,8 +71,12 @@ bool SpillFile::put(std::uint64_t offset, const char *data, std::size_t length, 
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0) {
+            if (written == 0)
+                errno = ENOSPC; // a write that takes nothing and says nothing: the disk is full
+            if (m_failure.isEmpty())
+                m_failure = systemError("Unable to write the scratch file");
             if (reason)
-                *reason = systemError("Unable to write the scratch file");
+                *reason = m_failure;
             return false;
         }
         data += written;

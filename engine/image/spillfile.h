@@ -10,13 +10,16 @@
 
 namespace folioset::image {
 
-// A nameless scratch file in the system's temporary folder: unlinked as soon as it is opened,
-// so it disappears with the descriptor however the process ends. Decoded images are parked here
-// compressed until the document is written.
+// A nameless scratch file: unlinked as soon as it is opened, so it disappears with the
+// descriptor however the process ends. Decoded images are parked here compressed until the
+// document is written. It belongs in the folder the document goes to: on the file system that
+// must hold the result anyway, rather than in a temporary folder (often in memory) whose size
+// has nothing to do with it.
 class SpillFile
 {
 public:
-    static std::unique_ptr<SpillFile> create(QString *reason);
+    // In `folder`; an empty folder means the system's temporary folder.
+    static std::unique_ptr<SpillFile> create(const QString &folder, QString *reason);
     ~SpillFile();
     SpillFile(const SpillFile &) = delete;
     SpillFile &operator=(const SpillFile &) = delete;
@@ -27,12 +30,16 @@ public:
     bool writeAt(std::uint64_t offset, const char *data, std::size_t length, QString *reason);
     // Reads exactly `length` bytes at `offset`; false when the file cannot give them.
     bool read(std::uint64_t offset, char *data, std::size_t length) const;
+    // Why the first write failed ("... No space left on device"); empty while none has. A
+    // failure here is the document's, not the image's being written.
+    const QString &failure() const { return m_failure; }
 
 private:
     explicit SpillFile(int fd) : m_fd(fd) {}
     bool put(std::uint64_t offset, const char *data, std::size_t length, QString *reason);
     int m_fd;
     std::uint64_t m_size = 0;
+    QString m_failure;
 };
 
 // Gives the document's spill file, creating it on first use; nullptr, with a reason, on failure.

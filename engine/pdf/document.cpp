@@ -42,9 +42,19 @@ QByteArray drawing(const PageLayout &layout)
 
 SpillFile *Document::Private::spillFile(QString *reason)
 {
+    if (!scratchFailure.isEmpty()) {
+        if (reason)
+            *reason = scratchFailure;
+        return nullptr;
+    }
     if (!spill) {
-        spill = image::SpillFile::create(reason);
+        QString why;
+        spill = image::SpillFile::create(scratchFolder, &why);
         context->spill = spill;
+        if (!spill)
+            scratchFailure = why;
+        if (reason)
+            *reason = why;
     }
     return spill.get();
 }
@@ -76,6 +86,18 @@ Document::~Document() = default;
 int Document::pageCount() const
 {
     return int(d->pages.size());
+}
+
+void Document::setScratchFolder(const QString &folder)
+{
+    d->scratchFolder = folder;
+}
+
+QString Document::scratchFailure() const
+{
+    if (!d->scratchFailure.isEmpty())
+        return d->scratchFailure;
+    return d->spill ? d->spill->failure() : QString();
 }
 
 bool Document::appendImagePage(const ImageSource &source, int index, QString *reason)

@@ -55,6 +55,15 @@ public:
 
     int pageCount() const;
 
+    // Image data that has to be decoded waits for write() in a nameless scratch file in this
+    // folder: the one the document will be written to, so that it takes room where the result
+    // must fit anyway. Set before the first page; empty means the system's temporary folder.
+    void setScratchFolder(const QString &folder);
+    // Why scratch data could not be kept ("Unable to write the scratch file: No space left on
+    // device"); empty while it could. Once set, the document cannot be written whole: a page
+    // that failed for this reason failed for want of room, not because of its image.
+    QString scratchFailure() const;
+
     // Adds frame `index` (0-based) of `source` as the new last page, sized pixel size x 72 / dpi
     // and turned upright by its EXIF orientation. Whatever can fail in reading the image fails
     // here, so the caller knows at once; false, with a reason, when no page was made.

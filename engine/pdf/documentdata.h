@@ -27,6 +27,8 @@ struct Document::Private
 {
     std::vector<PageRecord> pages;
     std::shared_ptr<SpillFile> spill;
+    QString scratchFolder;
+    QString scratchFailure; // the scratch file could not be made
     std::shared_ptr<WriteContext> context = std::make_shared<WriteContext>();
     bool outlineRoot = false;
     // Whether the file must say PDF 1.5: 16-bit samples and version 4 colour profiles came with it.

@@ -140,6 +140,8 @@ bool Document::write(const QString &path, const WriteOptions &options,
         return fail(reason, cancelled);
     if (d->pages.empty())
         return fail(reason, QStringLiteral("The document has no pages"));
+    if (const QString scratch = scratchFailure(); !scratch.isEmpty())
+        return fail(reason, scratch);
     if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
         return fail(reason, QStringLiteral("The output folder does not exist"));
 

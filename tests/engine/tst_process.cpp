@@ -281,12 +281,17 @@ private slots:
         QTest::addColumn<bool>("canPrint");
         QTest::addColumn<bool>("canCopy");
         QTest::addColumn<int>("revision");
+        QTest::addColumn<QString>("owner"); // empty: an owner password nobody knows
         QTest::newRow("permission only, 40 bit") << ""
-                                                 << "perm" << 0 << false << true << 2;
-        QTest::newRow("open only, 128 bit") << "open"
-                                            << "" << 1 << true << false << 3;
+                                                 << "perm" << 0 << false << true << 2 << "perm";
+        QTest::newRow("open only, nothing withheld") << "open"
+                                                     << "" << 1 << true << true << 3 << "open";
+        QTest::newRow("open only, no copying") << "open"
+                                               << "" << 1 << true << false << 3 << "";
+        QTest::newRow("open only, no printing") << "open"
+                                                << "" << 0 << false << true << 2 << "";
         QTest::newRow("both, strength 5 is 128") << "open"
-                                                 << "perm" << 5 << false << false << 3;
+                                                 << "perm" << 5 << false << false << 3 << "perm";
     }
     void passwordsAndKeyLength()
     {
@@ -296,6 +301,7 @@ private slots:
         QFETCH(bool, canPrint);
         QFETCH(bool, canCopy);
         QFETCH(int, revision);
+        QFETCH(QString, owner);
         merge(QStringLiteral("locked"));
         m_settings->setIsApplyDocumentSetings(true);
         PDFSettings *pdf = m_settings->pdfSettings();
@@ -307,6 +313,7 @@ private slots:
         auto run = makeRun({item(QStringLiteral("photo1.jpg"))});
         run->start();
         QCOMPARE(run->totalFileCreated(), 1);
+        QCOMPARE(run->hasUnliftableRights(), owner.isEmpty());
 
         const QString path = out(QStringLiteral("locked.pdf"));
         if (!open.isEmpty())
@@ -321,12 +328,44 @@ private slots:
         QCOMPARE(written->allowExtractAll(), canCopy);
         QVERIFY(!written->allowModifyAll());
         QVERIFY(!written->allowModifyAnnotation());
-        // The owner password unlocks everything.
-        const QString owner = permission.isEmpty() ? open : permission;
-        auto asOwner = openPdf(path, owner);
-        QVERIFY(asOwner->ownerPasswordMatched());
-        // An empty permission password was filled in the live settings, as the window shows.
+        // The owner password unlocks everything; the open password alone lifts nothing that
+        // is withheld.
+        QCOMPARE(written->ownerPasswordMatched(), open == owner);
+        if (!owner.isEmpty())
+            QVERIFY(openPdf(path, owner)->ownerPasswordMatched());
+        // An empty permission password is filled in the live settings, as the window shows,
+        // only where the open password may serve as the owner's.
         QCOMPARE(m_settings->pdfSettings()->pdfPermissionPassword(), owner);
+    }
+
+    // What the run could not convert is counted apart from what it could, by image and by
+    // page; an image is not counted converted because it was handled.
+    void failedImagesAndPagesAreCounted()
+    {
+        merge(QStringLiteral("counted"));
+        QVERIFY(fixtures::writeBytes(in(QStringLiteral("zero.jpg")), QByteArray()));
+        // Listed with three pages, it has lost its last by the time it is converted.
+        const QString shrinking = in(QStringLiteral("shrinking.tiff"));
+        QVERIFY(QFile::copy(in(QStringLiteral("scan.tiff")), shrinking));
+        const FileItemPtr tiff = item(QStringLiteral("shrinking.tiff"));
+        QCOMPARE(tiff->pages(), 3);
+        QVERIFY(fixtures::writeTiff(shrinking, {fixtures::patternImage(QSize(20, 20), 1),
+                                                fixtures::patternImage(QSize(20, 20), 2)}));
+        auto run = makeRun({item(QStringLiteral("photo1.jpg")), item(QStringLiteral("zero.jpg")),
+                            tiff, item(QStringLiteral("broken.tif"))});
+        run->start();
+        QCOMPARE(run->message(), QStringLiteral("All files created successfully."));
+        QCOMPARE(run->totalFileProcessed(), 4);
+        QCOMPARE(run->imagesNotConverted(), 2);
+        QCOMPARE(run->pagesNotConverted(), 1);
+        QVERIFY(!run->isStopped());
+        QStringList reasons;
+        for (const LogFile &page : run->log().files.first().logFiles)
+            reasons << (page.status == QLatin1String("Completed") ? QString() : page.reason);
+        QCOMPARE(reasons.size(), 6);
+        for (const int failed : {1, 4, 5})
+            QVERIFY2(!reasons.at(failed).isEmpty(), qPrintable(reasons.join('|')));
+        QCOMPARE(reasons.at(1), QStringLiteral("The image file is empty"));
     }
 
     void cancelAfterTheThirdOfFiveItems()
@@ -346,6 +385,7 @@ private slots:
             Qt::DirectConnection);
         run->start();
         QCOMPARE(run->message(), QStringLiteral("Process cancelled!"));
+        QVERIFY(run->isStopped());
         QCOMPARE(run->totalFileProcessed(), 3);
         QCOMPARE(run->totalFileCreated(), 1);
         QCOMPARE(run->log().files.first().status, QStringLiteral("Completed"));

@@ -215,7 +215,7 @@ private slots:
         const RowLayout layout{height, std::size_t(rowBytes), bytesPerPixel};
         const auto source = makeRows(height, layout.rowBytes, Content(content), height);
         QString reason;
-        const auto spill = SpillFile::create(&reason);
+        const auto spill = SpillFile::create(QString(), &reason);
         QVERIFY2(spill, qPrintable(reason));
         QVERIFY(spill->append("before", 6, &reason)); // the stream need not start the file
         const Deflated deflated = deflate(*spill, layout, source, threads);
@@ -234,7 +234,7 @@ private slots:
         const RowLayout layout{1501, 6000, 3};
         const auto source = makeRows(layout.height, layout.rowBytes, Content::Photo, 5);
         QString reason;
-        const auto spill = SpillFile::create(&reason);
+        const auto spill = SpillFile::create(QString(), &reason);
         QVERIFY(spill);
         const Deflated one = deflate(*spill, layout, source, 1);
         const Deflated four = deflate(*spill, layout, source, 4);
@@ -254,7 +254,7 @@ private slots:
         const auto photo = makeRows(colour.height, colour.rowBytes, Content::Photo, 3);
         const auto paper = makeRows(alpha.height, alpha.rowBytes, Content::Paper, 4);
         QString reason;
-        const auto spill = SpillFile::create(&reason);
+        const auto spill = SpillFile::create(QString(), &reason);
         QVERIFY(spill);
         // One thread each: every block is stored as it fills, so the two take turns.
         RowDeflater first(colour, *spill, 1), second(alpha, *spill, 1);
@@ -279,7 +279,7 @@ private slots:
     void aMissingRowFailsTheStream()
     {
         QString reason;
-        const auto spill = SpillFile::create(&reason);
+        const auto spill = SpillFile::create(QString(), &reason);
         QVERIFY(spill);
         RowDeflater deflater({3, 10, 1}, *spill);
         for (int y = 0; y < 2; ++y) {
@@ -293,7 +293,7 @@ private slots:
     void theFilterFollowsTheContent()
     {
         QString reason;
-        const auto spill = SpillFile::create(&reason);
+        const auto spill = SpillFile::create(QString(), &reason);
         QVERIFY(spill);
         const auto filterOf = [&](Content content) {
             const RowLayout layout{300, 1800, 3};
