@@ -19,6 +19,8 @@
 #include <QGridLayout>
 #include <QMainWindow>
 
+#include <algorithm>
+
 namespace folioset {
 
 namespace {
@@ -49,6 +51,39 @@ void showProgressRows(::Ui::ProcessViewPanel &ui, bool show)
           static_cast<QWidget *>(ui.outputFileInProcessLabel), static_cast<QWidget *>(ui.fileTitle),
           static_cast<QWidget *>(ui.fileInProcessLabel)})
         row->setVisible(show);
+}
+
+// What the sheet adds to the run's closing message: what could not be converted or written,
+// where to read more, and rights that nobody can lift. One sentence a line; empty when there is
+// nothing to add.
+QString shortcomings(const Process &run, const PDFSettings &pdfSettings)
+{
+    QStringList lines;
+    if (const int images = run.imagesNotConverted())
+        lines << QObject::tr("%n image file(s) could not be converted.", nullptr, images);
+    if (const int pages = run.pagesNotConverted())
+        lines << QObject::tr("%n page(s) could not be converted.", nullptr, pages);
+    if (!run.isCompleted())
+        return lines.join(QLatin1Char('\n'));
+    const QString unableToSave = QStringLiteral("Unable to save file!");
+    const int unwritten =
+        int(std::count_if(run.log().files.cbegin(), run.log().files.cend(),
+                          [&](const LogFiles &output) { return output.status == unableToSave; }));
+    if (unwritten > 0)
+        lines << QObject::tr("%n PDF file(s) could not be written.", nullptr, unwritten);
+    if (!lines.isEmpty())
+        lines << (run.log().isWritten() ? QObject::tr("View Log lists them.")
+                                        : QObject::tr("The log could not be written."));
+    if (run.hasUnliftableRights()) {
+        const QString withheld = !pdfSettings.canPrint() && !pdfSettings.canCopy()
+                                     ? QObject::tr("printing and copying")
+                                 : !pdfSettings.canPrint() ? QObject::tr("printing")
+                                                           : QObject::tr("copying");
+        lines << QObject::tr("No permissions password was set: nobody can lift the restriction "
+                             "on %1.")
+                     .arg(withheld);
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 } // namespace
@@ -195,7 +230,7 @@ void FoliosetAppDelegate::combine()
         for (const auto changed :
              {&Process::fileInProcessChanged, &Process::outputFileInProcessChanged,
               &Process::totalFileProcessedChanged, &Process::totalFileCreatedChanged,
-              &Process::messageChanged})
+              &Process::messageChanged, &Process::notConvertedChanged})
             connect(&run, changed, this, &FoliosetAppDelegate::refreshProcessSheet);
         connect(&run, &Process::isCompletedChanged, this, [this] {
             if (m_process && m_process->isCompleted())
@@ -218,6 +253,8 @@ void FoliosetAppDelegate::showProcessSheet()
     ui.processProgress->setRange(0, std::max(1, run.totalFileSelected()));
     ui.processProgress->setValue(0);
     ui.processMessageLabel->clear();
+    ui.processProblemsLabel->clear();
+    ui.processProblemsLabel->hide();
     showProgressRows(ui, true);
     ui.cancelProcessBtn->setEnabled(true);
     ui.closeProcessBtn->setEnabled(false);
@@ -236,23 +273,27 @@ void FoliosetAppDelegate::refreshProcessSheet()
     ui.outputFileInProcessLabel->setText(run.outputFileInProcess());
     ui.fileInProcessLabel->setText(run.fileInProcess());
     ui.processProgress->setValue(std::min(run.totalFileProcessed(), ui.processProgress->maximum()));
+    // An image that was handled but gave no page is not called converted.
     ui.processCountsLabel->setText(
         tr("%1 of %2 image file(s) converted; %3 of %4 PDF file(s) written")
-            .arg(run.totalFileProcessed())
+            .arg(run.totalFileProcessed() - run.imagesNotConverted())
             .arg(run.totalFileSelected())
             .arg(run.totalFileCreated())
             .arg(m_process->outputFiles().size()));
     ui.processMessageLabel->setText(
         QString(run.message()).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+    // The window cannot change the settings while the sheet is up: they are the run's.
+    const QString more = shortcomings(run, *m_settings->pdfSettings());
+    ui.processProblemsLabel->setText(more);
+    ui.processProblemsLabel->setVisible(!more.isEmpty());
 }
 
 void FoliosetAppDelegate::processFinished()
 {
     refreshProcessSheet();
     ::Ui::ProcessViewPanel &ui = *m_processUi;
-    ui.processHeadline->setText(m_process->isCombining() || m_process->totalFileCreated() > 0
-                                    ? tr("Conversion finished")
-                                    : tr("Conversion stopped"));
+    ui.processHeadline->setText(m_process->isStopped() ? tr("Conversion stopped")
+                                                       : tr("Conversion finished"));
     // Nothing is in progress any more: the "now converting" rows would only stand empty.
     showProgressRows(ui, false);
     ui.cancelProcessBtn->setEnabled(false);

@@ -92,6 +92,8 @@ private slots:
     void convertAsksForAFolderWhenTheStoredOneIsUnusable();
     void aReadOnlyChosenFolderStartsNoRun();
     void cancelStopsTheRunAfterTheCurrentImage();
+    void theSheetTellsWhatCouldNotBeDone_data();
+    void theSheetTellsWhatCouldNotBeDone();
     void closingTheSheetClearsProcessedFilesOnlyWhenAsked_data();
     void closingTheSheetClearsProcessedFilesOnlyWhenAsked();
     void pdfSettingsApplyOrCancelTheWorkingCopy();
@@ -715,9 +717,83 @@ void TestAppDelegate::cancelStopsTheRunAfterTheCurrentImage()
     QVERIFY(waitForRunToEnd());
     QTRY_COMPARE(element<QLabel>("processMessageLabel")->text(),
                  QStringLiteral("Process cancelled!"));
+    QCOMPARE(element<QLabel>("processHeadline")->text(), QStringLiteral("Conversion stopped"));
     const int written = m_controller->process()->totalFileCreated();
     QVERIFY2(written >= 1 && written < 40, qPrintable(QString::number(written)));
     QCOMPARE(QDir(m_out->path()).entryList(QDir::Files).size(), written);
+}
+
+void TestAppDelegate::theSheetTellsWhatCouldNotBeDone_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("badInputs");  // a truncated JPEG, an empty PNG, a vanished file
+    QTest::addColumn<bool>("noPrinting"); // with an open password and no permissions password
+    QTest::addColumn<QString>("counts");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("more");
+    const QString failed = QStringLiteral("3 image file(s) could not be converted.\n"
+                                          "View Log lists them.");
+    QTest::newRow("merge, bad inputs")
+        << 1 << true << false << "2 of 5 image file(s) converted; 1 of 1 PDF file(s) written"
+        << "All files created successfully." << failed;
+    QTest::newRow("single, bad inputs")
+        << 0 << true << false << "2 of 5 image file(s) converted; 2 of 5 PDF file(s) written"
+        << "Total 2 files created successfully." << failed;
+    QTest::newRow("printing withheld for good")
+        << 1 << false << true << "2 of 2 image file(s) converted; 1 of 1 PDF file(s) written"
+        << "All files created successfully."
+        << "No permissions password was set: nobody can lift the restriction on printing.";
+    QTest::newRow("all well") << 1 << false << false
+                              << "2 of 2 image file(s) converted; 1 of 1 PDF file(s) written"
+                              << "All files created successfully."
+                              << "";
+}
+
+void TestAppDelegate::theSheetTellsWhatCouldNotBeDone()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, badInputs);
+    QFETCH(bool, noPrinting);
+    QFETCH(QString, counts);
+    QFETCH(QString, message);
+    QFETCH(QString, more);
+    storeSettings({{QStringLiteral("combineOptionIndex"), mode},
+                   {QStringLiteral("singleMultiPagePDFName"), QStringLiteral("book")},
+                   {QStringLiteral("outputFolderPath"), m_out->path()},
+                   {QStringLiteral("isSetCurrentAsDefaultOutputFolderPath"), true},
+                   {QStringLiteral("isOpenFolderAfterConversion"), false}});
+    start();
+    addFiles(2);
+    if (badInputs) {
+        const QString truncated = m_inputs.filePath(QStringLiteral("truncated.jpg"));
+        const QString empty = m_inputs.filePath(QStringLiteral("empty.png"));
+        const QString vanished = m_inputs.filePath(QStringLiteral("vanished.jpg"));
+        QVERIFY(fixtures::writeJpeg(truncated, QSize(640, 480), 9));
+        QVERIFY(QFile::resize(truncated, QFileInfo(truncated).size() / 2));
+        QVERIFY(fixtures::writeBytes(empty, QByteArray()));
+        QVERIFY(fixtures::writeJpeg(vanished, QSize(64, 48), 10));
+        QList<FileItemPtr> items;
+        for (const QString &path : {truncated, empty, vanished})
+            items << FileItem::initWithURL(QUrl::fromLocalFile(path));
+        m_controller->files().append(items);
+        QVERIFY(QFile::remove(vanished));
+    }
+    if (noPrinting) {
+        m_controller->settings().setIsApplyDocumentSetings(true);
+        m_controller->settings().pdfSettings()->setPdfOpenPassword(QStringLiteral("open"));
+        m_controller->settings().pdfSettings()->setCanPrint(false);
+    }
+    element<SegmentedControl>("commandSegmented")->click(1);
+    QVERIFY(waitForRunToEnd());
+    QCOMPARE(element<QLabel>("processHeadline")->text(), QStringLiteral("Conversion finished"));
+    QCOMPARE(element<QLabel>("processCountsLabel")->text(), counts);
+    QCOMPARE(element<QLabel>("processMessageLabel")->text(), message);
+    auto *problems = element<QLabel>("processProblemsLabel");
+    QCOMPARE(problems->text(), more);
+    QCOMPARE(problems->isVisible(), !more.isEmpty());
+    // The open password is not the permissions password, in the PDF or in the window.
+    if (noPrinting)
+        QCOMPARE(m_controller->settings().pdfSettings()->pdfPermissionPassword(), QString());
 }
 
 void TestAppDelegate::closingTheSheetClearsProcessedFilesOnlyWhenAsked_data()
