@@ -28,18 +28,28 @@ QString firstLine(QIODevice &device)
     return QString::fromUtf8(line);
 }
 
+// An empty password would leave the PDF open to all without a word: almost always a file that
+// was not filled in, so it is refused.
 QString readPassword(const QString &option, const QString &fileName, QIODevice *standardInput)
 {
+    QString password;
     if (fileName == stdinName) {
         if (!standardInput || !standardInput->isReadable())
             throw UsageError{QStringLiteral("--%1: standard input cannot be read").arg(option)};
-        return firstLine(*standardInput);
+        password = firstLine(*standardInput);
+    } else {
+        QFile file(fileName);
+        if (!file.open(QIODevice::ReadOnly))
+            throw UsageError{QStringLiteral("--%1: cannot read password file '%2': %3")
+                                 .arg(option, fileName, file.errorString())};
+        password = firstLine(file);
     }
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw UsageError{QStringLiteral("--%1: cannot read password file '%2': %3")
-                             .arg(option, fileName, file.errorString())};
-    return firstLine(file);
+    if (password.isEmpty())
+        throw UsageError{QStringLiteral("--%1: the password is empty (first line of %2)")
+                             .arg(option, fileName == stdinName
+                                              ? QStringLiteral("standard input")
+                                              : QLatin1Char('\'') + fileName + QLatin1Char('\''))};
+    return password;
 }
 
 QList<ListEntry> readList(const QString &fileName, ListSeparator separator,
@@ -185,6 +195,10 @@ Options readOptions(const QCommandLineParser &parser, QIODevice *standardInput)
         options.encryptionStrength =
             choice(QStringLiteral("key-bits"), parser.value(QStringLiteral("key-bits")),
                    {QStringLiteral("40"), QStringLiteral("128"), QStringLiteral("256")});
+    // Without a password the PDF is not encrypted, and a right withheld would hold nothing back.
+    if (options.hasIneffectiveRights())
+        throw UsageError{QStringLiteral("--no-print, --no-copy and --key-bits need a password "
+                                        "(--open-password-file or --permission-password-file)")};
     if (parser.isSet(QStringLiteral("bookmarks")))
         options.bookmarkType =
             choice(QStringLiteral("bookmarks"), parser.value(QStringLiteral("bookmarks")),

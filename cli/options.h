@@ -49,7 +49,7 @@ struct Options
     // Whether any document setting was given, which is what switches them on for the run.
     bool appliesDocumentSettings() const;
     // True when --no-print, --no-copy or --key-bits were given without a password, in which
-    // case the PDF is not encrypted and they cannot take effect.
+    // case the PDF would not be encrypted and they could not take effect: a usage error.
     bool hasIneffectiveRights() const;
 };
 

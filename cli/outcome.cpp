@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 
 namespace folioset::cli {
 
@@ -25,7 +26,7 @@ QString pageStatus(const LogFile &page)
 
 QString describePage(const LogFile &page)
 {
-    const QString status = pageStatus(page);
+    const QString status = withDetail(pageStatus(page), page.reason);
     if (isTiff(page.sourceFile))
         return QStringLiteral("%1 (page %2): %3")
             .arg(page.sourceFile)
@@ -48,6 +49,26 @@ const QString &allCreatedMessage()
     return text;
 }
 
+QString withDetail(const QString &status, const QString &detail)
+{
+    if (detail.isEmpty() || detail == status)
+        return status;
+    return status + QLatin1Char(' ') + detail;
+}
+
+QStringList inputsOf(const LogFiles &output)
+{
+    QStringList inputs;
+    QSet<QString> seen;
+    for (const LogFile &page : output.logFiles) {
+        if (page.targetPageNo > 0 && !seen.contains(page.sourceFile)) {
+            seen.insert(page.sourceFile);
+            inputs << page.sourceFile;
+        }
+    }
+    return inputs;
+}
+
 Outcome assessRun(const QString &message, const Log &log, const QList<OutputFile> &plan)
 {
     Outcome outcome;
@@ -57,12 +78,19 @@ Outcome assessRun(const QString &message, const Log &log, const QList<OutputFile
             ++entriesPerSource[page.sourceFile];
             if (page.status != completedStatus()) {
                 outcome.problems << describePage(page);
-                outcome.failedInputs.append({page.sourceFile, page.sourcePageNo, pageStatus(page)});
+                const QString reason = pageStatus(page);
+                outcome.failedInputs.append({page.sourceFile, page.sourcePageNo, reason,
+                                             page.reason == reason ? QString() : page.reason});
             }
         }
-        if (output.status != completedStatus())
-            outcome.problems << QStringLiteral("%1: %2").arg(
-                QDir(output.targetPath).filePath(output.filename), output.status);
+        if (output.status == completedStatus())
+            continue;
+        outcome.problems << QStringLiteral("%1: %2").arg(
+            QDir(output.targetPath).filePath(output.filename),
+            withDetail(output.status, output.reason));
+        // Converted, but into a PDF that is not on disk: as much to be run again as a failure.
+        for (const QString &source : inputsOf(output))
+            outcome.failedInputs.append({source, 0, output.status, output.reason});
     }
 
     int notReached = 0;
@@ -74,10 +102,10 @@ Outcome assessRun(const QString &message, const Log &log, const QList<OutputFile
             if (i < log.files.size() && isTiff(source) &&
                 Process::getPageRanges(item.get()).isEmpty()) {
                 outcome.problems << QStringLiteral("%1: no pages selected").arg(source);
-                outcome.failedInputs.append({source, 0, QStringLiteral("no pages selected")});
+                outcome.failedInputs.append({source, 0, QStringLiteral("no pages selected"), {}});
             } else {
                 ++notReached;
-                outcome.failedInputs.append({source, 0, QStringLiteral("not converted")});
+                outcome.failedInputs.append({source, 0, QStringLiteral("not converted"), {}});
             }
         }
     }

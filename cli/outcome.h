@@ -13,8 +13,9 @@ namespace folioset::cli {
 struct FailedInput
 {
     QString path;
-    int page = 0; // 1-based page within the input; 0 when the input failed as a whole
-    QString reason;
+    int page = 0;   // 1-based page within the input; 0 when the input failed as a whole
+    QString reason; // the log's fixed text where there is one
+    QString detail; // the system's words for it, when they say more
 };
 
 // What a finished run means for the caller of the command.
@@ -26,12 +27,20 @@ struct Outcome
 };
 
 // The run succeeded when its closing message is the all-created one, every planned PDF was
-// written, and every planned input gave at least one page and no page failed.
+// written, and every planned input gave at least one page and no page failed. An input whose
+// pages were converted into a PDF that could not be written failed too: it is to be run again.
 Outcome assessRun(const QString &message, const Log &log, const QList<OutputFile> &plan);
 
 // The closing message that means every planned PDF was written.
 const QString &allCreatedMessage();
 // The status the log gives a page or a PDF that came through.
 const QString &completedStatus();
+
+// "Unable to load image! The JPEG data is truncated": a fixed status and, when they say more,
+// the system's words.
+QString withDetail(const QString &status, const QString &detail);
+
+// The inputs whose pages are in an output's document, in page order, each once.
+QStringList inputsOf(const LogFiles &output);
 
 } // namespace folioset::cli

@@ -3,6 +3,7 @@
 #include "inputs.h"
 #include "outcome.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -29,23 +30,31 @@ QJsonObject input(const QString &path, int page, const QString &reason)
 
 } // namespace
 
-void Report::addOutput(const QString &path, int pages, qint64 bytes, OutputStatus status)
+void Report::addOutput(const QString &path, int pages, qint64 bytes, OutputStatus status,
+                       const QStringList &inputs, const QString &detail)
 {
-    m_lines += line({{QStringLiteral("kind"), QStringLiteral("output")},
-                     {QStringLiteral("path"), path},
-                     {QStringLiteral("pages"), pages},
-                     {QStringLiteral("bytes"), bytes},
-                     {QStringLiteral("status"), QLatin1String(kOutputStatusNames[int(status)])}});
+    QJsonObject object{{QStringLiteral("kind"), QStringLiteral("output")},
+                       {QStringLiteral("path"), path},
+                       {QStringLiteral("pages"), pages},
+                       {QStringLiteral("bytes"), bytes},
+                       {QStringLiteral("status"), QLatin1String(kOutputStatusNames[int(status)])},
+                       {QStringLiteral("inputs"), QJsonArray::fromStringList(inputs)}};
+    if (!detail.isEmpty())
+        object.insert(QStringLiteral("detail"), detail);
+    m_lines += line(object);
 }
 
 void Report::addFailedInput(const FailedInput &failed)
 {
-    m_lines += line(input(failed.path, failed.page, failed.reason));
+    QJsonObject object = input(failed.path, failed.page, failed.reason);
+    if (!failed.detail.isEmpty())
+        object.insert(QStringLiteral("detail"), failed.detail);
+    m_lines += line(object);
 }
 
-void Report::addMissingArgument(const QString &argument)
+void Report::addRejectedPath(const RejectedPath &rejected)
 {
-    m_lines += line(input(argument, 0, QStringLiteral("no such file or folder")));
+    m_lines += line(input(rejected.path, 0, rejected.reason));
 }
 
 void Report::addSkippedEntry(const SkippedEntry &skipped)

@@ -154,9 +154,9 @@ bool runWithProgress(Process &process, Console &console, int total)
 // Inputs that never reached the run, on the terminal and in the report.
 void tellRejects(const GatheredInputs &inputs, Console &console, Report &report)
 {
-    for (const QString &missing : inputs.missing) {
-        console.error(prefix + missing + QStringLiteral(": no such file or folder"));
-        report.addMissingArgument(missing);
+    for (const RejectedPath &rejected : inputs.rejects) {
+        console.error(prefix + rejected.path + QStringLiteral(": ") + rejected.reason);
+        report.addRejectedPath(rejected);
     }
     for (const SkippedEntry &skipped : inputs.skipped) {
         const QString what = skipped.entry.path.isEmpty()
@@ -168,20 +168,28 @@ void tellRejects(const GatheredInputs &inputs, Console &console, Report &report)
     }
 }
 
+QString withheldRights(const PDFSettings &pdf)
+{
+    if (!pdf.canPrint() && !pdf.canCopy())
+        return QStringLiteral("printing and copying");
+    return pdf.canPrint() ? QStringLiteral("copying") : QStringLiteral("printing");
+}
+
 void reportOutputs(const QList<OutputFile> &plan, const Log &log, Report &report)
 {
     for (qsizetype i = 0; i < plan.size(); ++i) {
         const QString &path = plan.at(i).filename;
         if (i >= log.files.size()) {
-            report.addOutput(path, 0, 0, Report::OutputStatus::NotStarted);
+            report.addOutput(path, 0, 0, Report::OutputStatus::NotStarted, {});
         } else if (const LogFiles &entry = log.files.at(i); entry.status == completedStatus()) {
             report.addOutput(path, entry.pages, QFileInfo(path).size(),
-                             Report::OutputStatus::Written);
+                             Report::OutputStatus::Written, inputsOf(entry));
         } else {
             // The run writes no file without pages; any other unwritten file failed to save.
             report.addOutput(path, 0, 0,
                              entry.pages == 0 ? Report::OutputStatus::NoPages
-                                              : Report::OutputStatus::Failed);
+                                              : Report::OutputStatus::Failed,
+                             inputsOf(entry), entry.reason);
         }
     }
 }
@@ -193,9 +201,11 @@ void tell(const Process &process, const QList<OutputFile> &plan, const QString &
     *succeeded = outcome.succeeded && !inputs.hasRejects();
     const QString message =
         QString(process.message()).replace(QLatin1String("\r\n"), QLatin1String(" "));
-    if (process.message() == allCreatedMessage())
+    // "... created successfully." is only said of a run that succeeded; of any other it would
+    // contradict the exit status, and the lines below say what went wrong.
+    if (*succeeded)
         console.info(message);
-    else
+    else if (!message.endsWith(QLatin1String("created successfully.")))
         console.error(prefix + message);
     for (const QString &problem : outcome.problems)
         console.error(prefix + problem);
@@ -207,6 +217,10 @@ void tell(const Process &process, const QList<OutputFile> &plan, const QString &
                      .arg(process.totalFileCreated())
                      .arg(plan.size())
                      .arg(outputFolder, process.timeTaken()));
+    if (process.hasUnliftableRights())
+        console.note(prefix + QStringLiteral("no permission password was given: nobody can lift "
+                                             "the restriction on %1")
+                                  .arg(withheldRights(*process.settings()->pdfSettings())));
 
     const QString logPath = process.log().logFilePath();
     if (!process.log().isWritten())
@@ -253,9 +267,6 @@ Ending convert(const Options &options, Console &console, Report &report)
                !Utilities::createApplicationUsersFolder(QStringLiteral("Logs"), &why)) {
         console.error(prefix + why);
     }
-    if (options.hasIneffectiveRights())
-        console.note(prefix + QStringLiteral("--no-print, --no-copy and --key-bits take effect "
-                                             "only with a password"));
 
     const QList<FileItemPtr> items = makeItems(inputs.files, options.pages);
     Settings settings(Settings::Source::Defaults);

@@ -15,6 +15,7 @@
 #include <QScopeGuard>
 
 #include <cerrno>
+#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -74,7 +75,8 @@ std::unique_ptr<FileImageSource> FileImageSource::openFile(const QString &path, 
     if (fd < 0) {
         refuse(reason, errno == ENOENT || errno == ENOTDIR
                            ? QStringLiteral("The file does not exist")
-                           : QStringLiteral("Unable to open the image file"));
+                           : QStringLiteral("Unable to open the image file: ") +
+                                 QString::fromLocal8Bit(std::strerror(errno)));
         return nullptr;
     }
     const auto closeLater = qScopeGuard([fd] { ::close(fd); });
@@ -85,7 +87,7 @@ std::unique_ptr<FileImageSource> FileImageSource::openFile(const QString &path, 
         return nullptr;
     }
     if (!S_ISREG(status.st_mode)) {
-        refuse(reason, QStringLiteral("The file does not exist"));
+        refuse(reason, QStringLiteral("The file is not a regular file"));
         return nullptr;
     }
     if (status.st_size == 0) {

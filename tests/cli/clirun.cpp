@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QFile>
 
+#include <grp.h>
+#include <unistd.h>
+
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -73,6 +76,21 @@ QStringList allEntries(const QString &folder)
 {
     return QDir(folder).entryList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+void becomeOrdinaryUser()
+{
+    constexpr gid_t kNobody = 65534;
+    if (::geteuid() == 0 &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+        ::_exit(125);
+}
+
+bool openToEveryone(const QString &folder)
+{
+    return QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                             QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                             QFileDevice::WriteOther | QFileDevice::ExeOther);
 }
 
 } // namespace clirun

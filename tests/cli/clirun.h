@@ -43,6 +43,12 @@ PdfReading readPdf(const QString &path, const QString &password = {});
 // Every entry of a folder, hidden ones included, sorted by name.
 QStringList allEntries(const QString &folder);
 
+// Permissions and limits do not bind root: a test that runs as root runs the command as
+// nobody instead. For `inChild` (ends the child with 125 when it cannot change user).
+void becomeOrdinaryUser();
+// Lets everyone read, write and enter `folder`, for a command run as nobody.
+bool openToEveryone(const QString &folder);
+
 } // namespace clirun
 
 namespace clirun {

@@ -193,11 +193,13 @@ void TestCli::parsesEveryOption_data()
     row("both passwords from stdin",
         {"--permission-password-file", "-", "--open-password-file", "-", out, "o", "a"},
         {"open-pw='first'", "perm-pw='second'"}, "first\nsecond\n");
-    row("no-print", {"--no-print", out, "o", "a"}, {"print=0", "copy=1", "apply=1"});
-    row("no-copy", {"--no-copy", out, "o", "a"}, {"print=1", "copy=0", "apply=1"});
-    row("key-bits 40", {"--key-bits", "40", out, "o", "a"}, {"strength=0", "apply=1"});
-    row("key-bits 128", {"--key-bits", "128", out, "o", "a"}, {"strength=1", "apply=1"});
-    row("key-bits 256", {"--key-bits", "256", out, "o", "a"}, {"strength=2", "apply=1"});
+    const QString opw = QStringLiteral("--open-password-file");
+    row("no-print", {"--no-print", opw, pw, out, "o", "a"}, {"print=0", "copy=1", "apply=1"});
+    row("no-copy", {"--no-copy", opw, pw, out, "o", "a"}, {"print=1", "copy=0", "apply=1"});
+    row("key-bits 40", {"--key-bits", "40", opw, pw, out, "o", "a"}, {"strength=0", "apply=1"});
+    row("key-bits 128", {"--key-bits", "128", opw, pw, out, "o", "a"}, {"strength=1", "apply=1"});
+    row("key-bits 256", {"--key-bits", "256", "--permission-password-file", pw, out, "o", "a"},
+        {"strength=2", "apply=1"});
     row("bookmarks none", {"--bookmarks", "none", out, "o", "a"}, {"bookmarks=0", "apply=1"});
     row("bookmarks name", {"--bookmarks", "name", out, "o", "a"}, {"bookmarks=1"});
     row("bookmarks stem", {"--bookmarks", "stem", out, "o", "a"}, {"bookmarks=2"});
@@ -276,6 +278,19 @@ void TestCli::rejectsUsageErrors_data()
     row("list and password both from standard input",
         {"--from-file", "-", "--open-password-file", "-", "-o", "o"}, "standard input");
     row("empty report name", {"--report", "", "-o", "o", "a"}, "--report");
+    // Rights or a key length without a password would give an unencrypted PDF, as would an
+    // empty password.
+    const char *needsPassword = "need a password";
+    row("no-print without a password", {"--no-print", "-o", "o", "a"}, needsPassword);
+    row("no-copy without a password", {"--no-copy", "-o", "o", "a"}, needsPassword);
+    row("key bits without a password", {"--key-bits", "256", "-o", "o", "a"}, needsPassword);
+    const QString empty = m_inputs.filePath(QStringLiteral("empty-password.txt"));
+    QVERIFY(fixtures::writeBytes(empty, "\n"));
+    QTest::newRow("empty password file")
+        << QStringList{"--open-password-file", empty, "-o", "o", "a"} << "the password is empty";
+    QTest::newRow("empty password on standard input")
+        << QStringList{"--permission-password-file", "-", "--no-print", "-o", "o", "a"}
+        << "the password is empty (first line of standard input)";
 }
 
 void TestCli::rejectsUsageErrors()
@@ -406,7 +421,7 @@ void TestCli::gathersFoldersFlatOrRecursive()
                               "j.JPG",  "k.JPEG", "l.png",  "m.gif", "n.tif", "o.TIFF", "z.jpg"};
     const GatheredInputs shallow = gatherInputs({top}, false);
     QCOMPARE(names(shallow.files), flat);
-    QVERIFY(shallow.missing.isEmpty());
+    QVERIFY(shallow.rejects.isEmpty());
     for (const QString &path : shallow.files)
         QVERIFY(QFileInfo(path).isAbsolute());
 
@@ -434,7 +449,9 @@ void TestCli::gathersFilesAsGivenAndOnce()
     const GatheredInputs gathered =
         gatherInputs({mixed, b, folder, text, missing, roundabout, a}, false);
     QCOMPARE(gathered.files, (QStringList{mixed, b, a, text}));
-    QCOMPARE(gathered.missing, QStringList{missing});
+    QCOMPARE(gathered.rejects.size(), 1);
+    QCOMPARE(gathered.rejects.first().path, missing);
+    QCOMPARE(gathered.rejects.first().reason, QStringLiteral("no such file or folder"));
 
     // Relative arguments are taken from the working folder.
     const QString before = QDir::currentPath();
@@ -451,7 +468,7 @@ void TestCli::assessesLoggedRuns()
     };
     const QList<OutputFile> plan = {{QStringLiteral("/out/all.pdf"), {item(m_jpeg), item(m_png)}}};
     const auto page = [](const QString &source, int target, const char *status) {
-        return LogFile{source, 1, target, QString::fromUtf8(status)};
+        return LogFile{source, 1, target, QString::fromUtf8(status), {}};
     };
 
     Log good;
@@ -459,7 +476,8 @@ void TestCli::assessesLoggedRuns()
                        QStringLiteral("/out"),
                        QStringLiteral("Completed"),
                        2,
-                       {page(m_jpeg, 1, "Completed"), page(m_png, 2, "Completed")}});
+                       {page(m_jpeg, 1, "Completed"), page(m_png, 2, "Completed")},
+                       {}});
     const Outcome fine = assessRun(allCreatedMessage(), good, plan);
     QVERIFY(fine.succeeded);
     QVERIFY(fine.problems.isEmpty());
@@ -470,7 +488,8 @@ void TestCli::assessesLoggedRuns()
                       QStringLiteral("/out"),
                       QStringLiteral("Completed"),
                       1,
-                      {page(m_jpeg, 1, "Completed"), page(m_png, 0, "Unable to load image!")}});
+                      {page(m_jpeg, 1, "Completed"), page(m_png, 0, "Unable to load image!")},
+                      {}});
     const Outcome broken = assessRun(allCreatedMessage(), bad, plan);
     QVERIFY(!broken.succeeded);
     QCOMPARE(broken.problems, QStringList{m_png + QStringLiteral(": Unable to load image!")});
@@ -480,18 +499,31 @@ void TestCli::assessesLoggedRuns()
                           QStringLiteral("/out"),
                           QStringLiteral("Unable to save file!"),
                           2,
-                          {page(m_jpeg, 1, "Completed"), page(m_png, 2, "Completed")}});
+                          {page(m_jpeg, 1, "Completed"), page(m_png, 2, "Completed")},
+                          QStringLiteral("File name too long")});
     const Outcome lost =
         assessRun(QStringLiteral("Total 0 files created successfully."), unsaved, plan);
     QVERIFY(!lost.succeeded);
-    QCOMPARE(lost.problems, QStringList{QStringLiteral("/out/all.pdf: Unable to save file!")});
+    QCOMPARE(lost.problems, QStringList{QStringLiteral("/out/all.pdf: Unable to save file! "
+                                                       "File name too long")});
+    // Converted into a PDF that is not on disk: each input is to be run again.
+    QStringList retry;
+    for (const FailedInput &input : lost.failedInputs)
+        retry << QStringLiteral("%1 %2 %3 %4")
+                     .arg(input.path)
+                     .arg(input.page)
+                     .arg(input.reason, input.detail);
+    QCOMPARE(retry,
+             (QStringList{m_jpeg + QStringLiteral(" 0 Unable to save file! File name too long"),
+                          m_png + QStringLiteral(" 0 Unable to save file! File name too long")}));
 
     Log stopped;
     stopped.files.append({QStringLiteral("all.pdf"),
                           QStringLiteral("/out"),
                           QStringLiteral("Completed"),
                           1,
-                          {page(m_jpeg, 1, "Completed")}});
+                          {page(m_jpeg, 1, "Completed")},
+                          {}});
     const Outcome cancelled = assessRun(QStringLiteral("Process cancelled!"), stopped, plan);
     QVERIFY(!cancelled.succeeded);
     QCOMPARE(cancelled.problems, QStringList{QStringLiteral("1 input(s) not converted")});
@@ -570,6 +602,8 @@ void TestCli::corruptInputFailsTheRun()
     QVERIFY(!run.crashed);
     QVERIFY2(run.err.contains(corrupt + QStringLiteral(": Unable to load image!")),
              qPrintable(run.err));
+    // The PDF was written, but a run that exits with 1 never calls itself successful.
+    QVERIFY2(!(run.out + run.err).contains(QStringLiteral("successfully")), qPrintable(run.out));
     QVERIFY(!run.err.contains(m_jpeg + QLatin1Char(':')));
     QCOMPARE(clirun::readPdf(QDir(out).filePath(QStringLiteral("some.pdf"))).pages, 2);
 
@@ -583,6 +617,7 @@ void TestCli::corruptInputFailsTheRun()
                     environment(home));
     QCOMPARE(alone.exitCode, 1);
     QVERIFY(alone.out.isEmpty());
+    QVERIFY2(!alone.err.contains(QStringLiteral("successfully")), qPrintable(alone.err));
     QCOMPARE(alone.err.count(QStringLiteral("No Pages!")), 2);
     QVERIFY2(!alone.err.contains(QStringLiteral("TIFFReadDirectory")), qPrintable(alone.err));
     QVERIFY(clirun::allEntries(single).isEmpty());

@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -19,6 +20,7 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
 #include <csignal>
+#include <sys/stat.h>
 
 using namespace folioset::cli;
 
@@ -145,6 +147,7 @@ private slots:
     void reportsEveryOutputAndEveryFailedInput_data();
     void reportsEveryOutputAndEveryFailedInput();
     void aStoppedRunIsReported();
+    void runsStartedTogetherKeepALogEach();
     void aes256OpensWithThePasswordAndKeepsTheRights_data();
     void aes256OpensWithThePasswordAndKeepsTheRights();
 
@@ -172,6 +175,8 @@ void TestCliBatch::initTestCase()
     QVERIFY(fixtures::writeBytes(in.filePath(QStringLiteral("broken.jpg")),
                                  jpeg.left(40) + QByteArray(200, '\x55')));
     QVERIFY(in.mkpath(QStringLiteral("folder")));
+    QVERIFY(::mkfifo(QFile::encodeName(in.filePath(QStringLiteral("pipe.jpg"))).constData(),
+                     0644) == 0);
 }
 
 void TestCliBatch::listsNameInputsBySeparator_data()
@@ -229,7 +234,7 @@ void TestCliBatch::listsNameInputsBySeparator()
         skips
             << QStringLiteral("%1: %2: %3").arg(skip.entry.line).arg(skip.entry.path, skip.reason);
     QCOMPARE(skips, expandAll(skipped, m_inputs.path()));
-    QVERIFY(gathered.missing.isEmpty());
+    QVERIFY(gathered.rejects.isEmpty());
 }
 
 void TestCliBatch::reportsEveryOutputAndEveryFailedInput_data()
@@ -240,30 +245,54 @@ void TestCliBatch::reportsEveryOutputAndEveryFailedInput_data()
     QTest::addColumn<QStringList>("report");
 
     // Keys in the order the report writes them, which is by name.
+    const QString damaged = QString::fromUtf8(
+        R"x({"detail":"Unable to read the image header (JPEG datastream contains no image)",)x"
+        R"("kind":"input",)"
+        R"("page":1,"path":"<in>/broken.jpg","reason":"Unable to load image!"})");
     const QByteArray mixed =
         nulList({"<in>/photo.jpg", "<in>/broken.jpg", "", "<in>/gone.jpg", "<in>/drawing.png"});
     QTest::newRow("merge, good and bad inputs")
         << QStringList{"--mode", "merge", "--name", "book"} << mixed << 1
         << QStringList{
-               R"({"kind":"output","pages":2,"path":"<out>/book.pdf","status":"written"})",
-               R"({"kind":"input","page":1,"path":"<in>/broken.jpg","reason":"Unable to load image!"})",
-               R"({"kind":"input","line":3,"page":0,"path":"","reason":"empty line"})",
+               R"({"inputs":["<in>/photo.jpg","<in>/drawing.png"],"kind":"output","pages":2,)"
+               R"("path":"<out>/book.pdf","status":"written"})",
+               damaged, R"({"kind":"input","line":3,"page":0,"path":"","reason":"empty line"})",
                R"({"kind":"input","line":4,"page":0,"path":"<in>/gone.jpg","reason":"no such file"})",
                R"({"kind":"run","status":"failed"})"};
     QTest::newRow("single, a bad input gives no PDF")
-        << QStringList{"<in>/gone.png"} << nulList({"<in>/photo.jpg", "<in>/broken.jpg"}) << 1
+        << QStringList{"<in>/gone.png", "<in>/pipe.jpg"}
+        << nulList({"<in>/photo.jpg", "<in>/broken.jpg"}) << 1
         << QStringList{
-               R"({"kind":"output","pages":1,"path":"<out>/photo.pdf","status":"written"})",
-               R"({"kind":"output","pages":0,"path":"<out>/broken.pdf","status":"no pages"})",
-               R"({"kind":"input","page":1,"path":"<in>/broken.jpg","reason":"Unable to load image!"})",
+               R"({"inputs":["<in>/photo.jpg"],"kind":"output","pages":1,)"
+               R"("path":"<out>/photo.pdf","status":"written"})",
+               R"({"inputs":[],"kind":"output","pages":0,"path":"<out>/broken.pdf","status":"no pages"})",
+               damaged,
                R"({"kind":"input","page":0,"path":"<in>/gone.png","reason":"no such file or folder"})",
+               R"({"kind":"input","page":0,"path":"<in>/pipe.jpg","reason":"not a regular file"})",
                R"({"kind":"run","status":"failed"})"};
-    QTest::newRow("all good")
-        << QStringList{"<in>/drawing.png"} << QByteArray("<in>/photo.jpg") << 0
+    // Converted, but the name is one byte longer than the file system takes: both inputs are to
+    // be run again.
+    const QString unwritten =
+        R"({"detail":"Unable to give the file its name: File name too long","kind":"input",)"
+        R"("page":0,"path":"<in>/%1","reason":"Unable to save file!"})";
+    QTest::newRow("a PDF that cannot be written")
+        << QStringList{"--mode", "merge", "--name", QString(252, QLatin1Char('n'))}
+        << nulList({"<in>/photo.jpg", "<in>/drawing.png"}) << 1
         << QStringList{
-               R"({"kind":"output","pages":1,"path":"<out>/drawing.pdf","status":"written"})",
-               R"({"kind":"output","pages":1,"path":"<out>/photo.pdf","status":"written"})",
-               R"({"kind":"run","status":"succeeded"})"};
+               R"({"detail":"Unable to give the file its name: File name too long",)"
+               R"("inputs":["<in>/photo.jpg","<in>/drawing.png"],"kind":"output","pages":0,)"
+               R"("path":"<out>/)" +
+                   QString(252, QLatin1Char('n')) + R"(.pdf","status":"failed"})",
+               unwritten.arg(QStringLiteral("photo.jpg")),
+               unwritten.arg(QStringLiteral("drawing.png")), R"({"kind":"run","status":"failed"})"};
+    QTest::newRow("all good") << QStringList{"<in>/drawing.png"} << QByteArray("<in>/photo.jpg")
+                              << 0
+                              << QStringList{
+                                     R"({"inputs":["<in>/drawing.png"],"kind":"output","pages":1,)"
+                                     R"("path":"<out>/drawing.pdf","status":"written"})",
+                                     R"({"inputs":["<in>/photo.jpg"],"kind":"output","pages":1,)"
+                                     R"("path":"<out>/photo.pdf","status":"written"})",
+                                     R"({"kind":"run","status":"succeeded"})"};
     QTest::newRow("nothing to convert")
         << QStringList{} << nulList({"<in>/gone.jpg"}) << 1
         << QStringList{
@@ -331,11 +360,17 @@ void TestCliBatch::aStoppedRunIsReported()
     const QString part1 = QDir(out).filePath(QStringLiteral("part1.pdf"));
     const int pages = fixtures::pdfPageCount(part1);
     QVERIFY2(pages >= 3 && pages < 20, qPrintable(QString::number(pages)));
+    QStringList converted;
+    for (int i = 0; i < pages; ++i)
+        converted << QStringLiteral("\"%1/img%2.bmp\"").arg(many).arg(i, 2, 10, QLatin1Char('0'));
     QStringList expected{
-        QStringLiteral(R"({"kind":"output","pages":%1,"path":"%2","status":"written"})")
+        QStringLiteral(
+            R"({"inputs":[%1],"kind":"output","pages":%2,"path":"%3","status":"written"})")
+            .arg(converted.join(QLatin1Char(',')))
             .arg(pages)
             .arg(part1),
-        QStringLiteral(R"({"kind":"output","pages":0,"path":"%1","status":"not started"})")
+        QStringLiteral(
+            R"({"inputs":[],"kind":"output","pages":0,"path":"%1","status":"not started"})")
             .arg(QDir(out).filePath(QStringLiteral("part2.pdf")))};
     // Every input that did not reach a PDF is named, so that a batch can run them again.
     for (int i = pages; i < 40; ++i)
@@ -347,15 +382,60 @@ void TestCliBatch::aStoppedRunIsReported()
     QCOMPARE(readReport(reportPath), expected);
 }
 
+// The README's recipe for every core: runs started together, which end in the same second.
+// Each keeps a log of its own.
+void TestCliBatch::runsStartedTogetherKeepALogEach()
+{
+    const QTemporaryDir home;
+    const QString logs = QDir(home.path()).filePath(QStringLiteral("logs"));
+    const QString third = QDir(home.path()).filePath(QStringLiteral("third.jpg"));
+    QVERIFY(QFile::copy(QDir(m_inputs.path()).filePath(QStringLiteral("photo.jpg")), third));
+    const QStringList inputs{QDir(m_inputs.path()).filePath(QStringLiteral("photo.jpg")),
+                             QDir(m_inputs.path()).filePath(QStringLiteral("drawing.png")), third};
+    std::vector<std::unique_ptr<QProcess>> runs;
+    for (int i = 0; i < int(inputs.size()); ++i) {
+        runs.push_back(std::make_unique<QProcess>());
+        runs.back()->setProcessEnvironment(environment(home));
+        runs.back()->start(
+            QStringLiteral(FOLIOSET_CLI_PATH),
+            {QStringLiteral("-q"), QStringLiteral("--log-dir"), logs, QStringLiteral("-o"),
+             QDir(home.path()).filePath(QStringLiteral("out%1").arg(i)), inputs.at(i)});
+    }
+    for (const auto &run : runs) {
+        QVERIFY(run->waitForFinished(60000));
+        QCOMPARE(run->exitCode(), 0);
+    }
+    const QStringList written = clirun::allEntries(logs);
+    QCOMPARE(written.size(), inputs.size());
+    static const QRegularExpression name(QStringLiteral("^\\d{12}(-\\d+)?\\.log$"));
+    QStringList logged;
+    for (const QString &log : written) {
+        QVERIFY2(name.match(log).hasMatch(), qPrintable(log));
+        const QByteArray text = fixtures::readBytes(QDir(logs).filePath(log));
+        for (const QString &input : inputs) {
+            if (text.contains("SourceImageFile=\"" + input.toUtf8() + '"'))
+                logged << input;
+        }
+    }
+    logged.sort();
+    QStringList sorted = inputs;
+    sorted.sort();
+    QCOMPARE(logged, sorted);
+}
+
 void TestCliBatch::aes256OpensWithThePasswordAndKeepsTheRights_data()
 {
     QTest::addColumn<QStringList>("rights");
     QTest::addColumn<bool>("canPrint");
     QTest::addColumn<bool>("canCopy");
-    QTest::newRow("all allowed") << QStringList{} << true << true;
-    QTest::newRow("no printing") << QStringList{"--no-print"} << false << true;
-    QTest::newRow("no copying") << QStringList{"--no-copy"} << true << false;
-    QTest::newRow("neither") << QStringList{"--no-print", "--no-copy"} << false << false;
+    QTest::addColumn<bool>("withOwner"); // a permission password given
+    QTest::newRow("all allowed") << QStringList{} << true << true << true;
+    QTest::newRow("no printing") << QStringList{"--no-print"} << false << true << true;
+    QTest::newRow("no copying") << QStringList{"--no-copy"} << true << false << true;
+    QTest::newRow("neither") << QStringList{"--no-print", "--no-copy"} << false << false << true;
+    // The opening password must not lift what is withheld: no one can.
+    QTest::newRow("no printing, no permission password")
+        << QStringList{"--no-print"} << false << true << false;
 }
 
 void TestCliBatch::aes256OpensWithThePasswordAndKeepsTheRights()
@@ -363,6 +443,7 @@ void TestCliBatch::aes256OpensWithThePasswordAndKeepsTheRights()
     QFETCH(QStringList, rights);
     QFETCH(bool, canPrint);
     QFETCH(bool, canCopy);
+    QFETCH(bool, withOwner);
     const QTemporaryDir home;
     const QString out = QDir(home.path()).filePath(QStringLiteral("out"));
     const QString ownerFile = QDir(home.path()).filePath(QStringLiteral("owner"));
@@ -370,10 +451,11 @@ void TestCliBatch::aes256OpensWithThePasswordAndKeepsTheRights()
     const QString user = QStringLiteral("s3cret wörd ✓");
     const QString owner = QStringLiteral("0wner");
     QVERIFY(fixtures::writeBytes(ownerFile, owner.toUtf8() + '\n'));
+    if (withOwner)
+        rights << QStringLiteral("--permission-password-file") << ownerFile;
     const clirun::Result run = clirun::run(
         rights + QStringList{QStringLiteral("--key-bits"), QStringLiteral("256"),
                              QStringLiteral("--open-password-file"), QStringLiteral("-"),
-                             QStringLiteral("--permission-password-file"), ownerFile,
                              QStringLiteral("--mode"), QStringLiteral("merge"),
                              QStringLiteral("--name"), QStringLiteral("locked"),
                              QStringLiteral("-o"), out,
@@ -395,8 +477,10 @@ void TestCliBatch::aes256OpensWithThePasswordAndKeepsTheRights()
     QVERIFY(!opened.ownerMatched);
     // The permission password opens it too, as the owner's.
     const Protection asOwner = readProtection(path, owner.toUtf8());
-    QVERIFY(asOwner.opened);
-    QVERIFY(asOwner.ownerMatched);
+    QCOMPARE(asOwner.opened, withOwner);
+    QCOMPARE(asOwner.ownerMatched, withOwner);
+    QCOMPARE(run.err.contains(QStringLiteral("nobody can lift the restriction on printing")),
+             !withOwner);
 
     const auto yesNo = [](bool value) { return value ? "yes" : "no"; };
     QCOMPARE(popplerEncryption(path, user),

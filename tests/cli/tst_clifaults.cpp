@@ -1,6 +1,6 @@
 // folioset-cli against real faults: a disk that fills up, a file size limit, a killed process,
 // names as long as the file system allows, an output folder or an input that changes under a
-// run, a log folder that cannot be made.
+// run, a log folder that cannot be made, inputs that an ordinary user cannot read.
 
 #include "clirun.h"
 
@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
@@ -18,8 +19,10 @@
 
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -108,6 +111,45 @@ QStringList pdfsIn(const QString &folder)
     return QDir(folder).entryList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Name);
 }
 
+// The lines of a --report file of one kind, as JSON objects.
+QList<QJsonObject> reportLines(const QString &report, const QString &kind)
+{
+    QList<QJsonObject> objects;
+    for (const QByteArray &line : fixtures::readBytes(report).split('\n')) {
+        const QJsonObject object = QJsonDocument::fromJson(line).object();
+        if (object.value(QStringLiteral("kind")).toString() == kind)
+            objects << object;
+    }
+    return objects;
+}
+
+// A file below `folder` whose path is longer than the system opens, in folders that are not:
+// made one level at a time, each relative to the last. Its path, or empty on failure.
+QString fileBeyondPathMax(const QString &folder, const QByteArray &bytes)
+{
+    int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    QString path = folder;
+    while (fd >= 0 && path.size() < 3950) {
+        const QByteArray name(std::min<qsizetype>(250, 3950 - path.size() - 1), 'd');
+        path += QLatin1Char('/') + QString::fromLatin1(name);
+        const int next = ::mkdirat(fd, name.constData(), 0755) == 0
+                             ? ::openat(fd, name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                             : -1;
+        ::close(fd);
+        fd = next;
+    }
+    const QByteArray name = QByteArray(200, 'f') + ".jpg";
+    const int file =
+        fd >= 0 ? ::openat(fd, name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644) : -1;
+    const bool written = file >= 0 && ::write(file, bytes.constData(), size_t(bytes.size())) ==
+                                          ssize_t(bytes.size());
+    if (file >= 0)
+        ::close(file);
+    if (fd >= 0)
+        ::close(fd);
+    return written ? path + QLatin1Char('/') + QString::fromLatin1(name) : QString();
+}
+
 } // namespace
 
 class TestCliFaults : public QObject
@@ -128,6 +170,9 @@ private slots:
     void anInputChangedBeforeItIsWrittenFailsItsPdf();
     void aLogFolderThatCannotBeMadeIsReported_data();
     void aLogFolderThatCannotBeMadeIsReported();
+    void scratchDataGoesWhereTheOutputGoes_data();
+    void scratchDataGoesWhereTheOutputGoes();
+    void aFolderWalkReportsWhatItCannotRead();
 
 private:
     // `count` copies of the large photos in a folder of their own, named p00.jpg and on.
@@ -508,6 +553,148 @@ void TestCliFaults::aLogFolderThatCannotBeMadeIsReported()
     QVERIFY2(result.err.contains(QStringLiteral("the conversion log could not be written")),
              qPrintable(result.err));
     QCOMPARE(clirun::readPdf(out.filePath(QStringLiteral("a-small.pdf"))).pages, 1);
+}
+
+void TestCliFaults::scratchDataGoesWhereTheOutputGoes_data()
+{
+    QTest::addColumn<bool>("outputOnTheSmallDisk");
+    QTest::newRow("a full temporary folder elsewhere") << false;
+    QTest::newRow("the output's own disk fills up") << true;
+}
+
+// Images that must be decoded wait for the write as scratch data: on the output's file system,
+// whatever the temporary folder is; when that fills up, the PDF failed to be written, not its
+// images to load.
+void TestCliFaults::scratchDataGoesWhereTheOutputGoes()
+{
+    QFETCH(bool, outputOnTheSmallDisk);
+    const fixtures::SmallDisk disk(kLimit);
+    if (!disk.mounted())
+        QSKIP(qPrintable(disk.refusal()));
+    const QTemporaryDir home;
+    const QTemporaryDir elsewhere;
+    // Noise does not compress: together they need more room than the disk has.
+    QStringList inputs;
+    for (int i = 0; i < 8; ++i) {
+        QImage noise(400, 300, QImage::Format_RGB32);
+        QRandomGenerator random(quint32(i + 1));
+        for (int y = 0; y < noise.height(); ++y)
+            random.fillRange(reinterpret_cast<quint32 *>(noise.scanLine(y)), noise.width());
+        inputs << home.filePath(QStringLiteral("p%1.bmp").arg(i));
+        QVERIFY(fixtures::writeImage(inputs.last(), noise, "bmp"));
+    }
+    const QString scratch = disk.path() + QStringLiteral("/tmp");
+    QVERIFY(QDir().mkpath(scratch));
+    const QString out =
+        outputOnTheSmallDisk ? disk.path() + QStringLiteral("/out") : elsewhere.path();
+    if (!outputOnTheSmallDisk)
+        QVERIFY(disk.fillLeaving(0));
+    QProcessEnvironment environment = clirun::isolatedEnvironment(home.path());
+    environment.insert(QStringLiteral("TMPDIR"), scratch);
+    const QString report = home.filePath(QStringLiteral("run.jsonl"));
+    const clirun::Result result =
+        clirun::run(QStringList{QStringLiteral("--mode"), QStringLiteral("merge"),
+                                QStringLiteral("--name"), QStringLiteral("book"),
+                                QStringLiteral("--report"), report, QStringLiteral("-o"), out} +
+                        inputs,
+                    environment);
+
+    QVERIFY(!result.crashed);
+    QVERIFY2(!result.err.contains(QStringLiteral("Unable to load image!")), qPrintable(result.err));
+    if (!outputOnTheSmallDisk) {
+        QVERIFY2(result.exitCode == 0, qPrintable(result.err));
+        QCOMPARE(clirun::readPdf(QDir(out).filePath(QStringLiteral("book.pdf"))).pages,
+                 inputs.size());
+        return;
+    }
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY(!result.out.contains(QStringLiteral("successfully")));
+    QCOMPARE(clirun::allEntries(out), QStringList());
+    QCOMPARE(loggedOutputStatuses(home.path()),
+             QStringList{QStringLiteral("book.pdf: Unable to save file!")});
+    const QList<QJsonObject> outputs = reportLines(report, QStringLiteral("output"));
+    QCOMPARE(outputs.size(), 1);
+    QCOMPARE(outputs.first().value(QStringLiteral("status")).toString(), QStringLiteral("failed"));
+    QVERIFY2(outputs.first()
+                 .value(QStringLiteral("detail"))
+                 .toString()
+                 .contains(QStringLiteral("No space left on device")),
+             qPrintable(QJsonDocument(outputs.first()).toJson()));
+    // Every input is there to be run again: converted into the lost document, cut off by the
+    // failure, or not reached.
+    QStringList retry;
+    for (const QJsonObject &input : reportLines(report, QStringLiteral("input")))
+        retry << input.value(QStringLiteral("path")).toString();
+    retry.removeDuplicates();
+    retry.sort();
+    QCOMPARE(retry, inputs);
+}
+
+// Run as an ordinary user on a folder that holds what cannot be read: each is named with the
+// system's reason and fails the run; what is left out by rule stays silent.
+void TestCliFaults::aFolderWalkReportsWhatItCannotRead()
+{
+    const QTemporaryDir home;
+    const QTemporaryDir base;
+    const QTemporaryDir out;
+    const QString folder = base.filePath(QStringLiteral("pictures"));
+    const QString sub = folder + QStringLiteral("/sub");
+    const QString sealed = folder + QStringLiteral("/sealed");
+    QVERIFY(QDir().mkpath(sub) && QDir().mkpath(sealed));
+    QVERIFY(QFile::copy(m_small1, folder + QStringLiteral("/good.jpg")));
+    QVERIFY(QFile::copy(m_small1, sub + QStringLiteral("/deeper.jpg")));
+    QVERIFY(QFile::copy(m_small1, sealed + QStringLiteral("/inside.jpg")));
+    const QString direct = base.filePath(QStringLiteral("direct.jpg"));
+    for (const QString &locked :
+         {folder + QStringLiteral("/locked.jpg"), folder + QStringLiteral("/.hidden.jpg"), direct})
+        QVERIFY(QFile::copy(m_small1, locked) && QFile::setPermissions(locked, {}));
+    QVERIFY(QFile::link(folder + QStringLiteral("/nowhere.jpg"),
+                        folder + QStringLiteral("/dangling.jpg")));
+    QVERIFY(QFile::link(sub, folder + QStringLiteral("/link-to-sub")));
+    for (const char *fifo : {"/pipe.jpg", "/notes.txt"})
+        QVERIFY(::mkfifo(QFile::encodeName(folder + QLatin1String(fifo)).constData(), 0644) == 0);
+    const QString tooLong = fileBeyondPathMax(folder, fixtures::readBytes(m_small1));
+    QVERIFY(!tooLong.isEmpty());
+    QVERIFY(QFile::setPermissions(sealed, {}));
+    const auto cleanUp = qScopeGuard([&] {
+        QFile::setPermissions(sealed, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner);
+        // Deeper than a path can name: only a remover that works level by level gets it all.
+        QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), folder});
+    });
+    const QProcessEnvironment environment = clirun::isolatedEnvironment(home.path());
+    for (const QString &open :
+         {home.path(), home.filePath(QStringLiteral("tmp")), base.path(), folder, sub, out.path()})
+        QVERIFY(clirun::openToEveryone(open));
+
+    const QString report = out.filePath(QStringLiteral("run.jsonl"));
+    const clirun::Result result =
+        clirun::run({QStringLiteral("-r"), QStringLiteral("--report"), report, QStringLiteral("-o"),
+                     out.path(), folder, direct},
+                    environment, {}, [] { clirun::becomeOrdinaryUser(); });
+
+    QVERIFY(!result.crashed);
+    QCOMPARE(result.exitCode, 1);
+    const QStringList expected{
+        folder + QStringLiteral("/dangling.jpg: No such file or directory"),
+        tooLong + QStringLiteral(": File name too long"), // below folder/ddd...
+        folder + QStringLiteral("/locked.jpg: Permission denied"),
+        folder + QStringLiteral("/pipe.jpg: not a regular file"),
+        sealed + QStringLiteral(": Permission denied"),
+        direct + QStringLiteral(": Permission denied"),
+    };
+    QStringList reported;
+    for (const QJsonObject &input : reportLines(report, QStringLiteral("input")))
+        reported << input.value(QStringLiteral("path")).toString() + QStringLiteral(": ") +
+                        input.value(QStringLiteral("reason")).toString();
+    QCOMPARE(reported, expected);
+    for (const QString &line : expected)
+        QVERIFY2(result.err.contains(QStringLiteral("folioset-cli: ") + line),
+                 qPrintable(result.err.left(3000)));
+    QCOMPARE(reportLines(report, QStringLiteral("run")).first().value(QStringLiteral("status")),
+             QStringLiteral("failed"));
+    QCOMPARE(pdfsIn(out.path()),
+             (QStringList{QStringLiteral("deeper.pdf"), QStringLiteral("good.pdf")}));
 }
 
 QTEST_MAIN(TestCliFaults)

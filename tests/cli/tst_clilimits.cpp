@@ -17,7 +17,6 @@
 #include <QThread>
 #include <QtTest>
 
-#include <grp.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -252,15 +251,11 @@ void TestCliLimits::aRunWithNoThreadToSpareStillConvertsEveryInput()
     }
     // The limit does not bind root, so a root test runs the command as nobody, who must be
     // able to read the inputs and write the output and its preferences.
-    const auto everyone = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                          QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
     const QProcessEnvironment environment = clirun::isolatedEnvironment(home.path());
     for (const QString &folder : {home.path(), home.filePath(QStringLiteral("tmp")), out.path()})
-        QVERIFY(QFile::setPermissions(folder, everyone));
+        QVERIFY(clirun::openToEveryone(folder));
     const clirun::Result result = clirun::run(arguments, environment, {}, [] {
-        if (::geteuid() == 0 &&
-            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(125);
+        clirun::becomeOrdinaryUser();
         const rlimit oneProcess{1, 1};
         ::setrlimit(RLIMIT_NPROC, &oneProcess);
     });
