@@ -94,11 +94,12 @@ void ClassicAppDelegate::buildWindow()
 
     m_form->mainSplitView->setStretchFactor(0, 1);
     m_form->mainSplitView->setStretchFactor(1, 0);
-    // The settings pane is as wide as its widest line needs; the window leaves the list room.
+    // The settings pane is as wide as its widest line needs, and the first pane of the split
+    // view never leaves the list less than its buttons need beside it.
     QWidget *pane = m_form->rightBox;
     pane->resize(std::max(pane->width(), pane->minimumSizeHint().width()), pane->height());
-    m_window->setMinimumWidth(std::max(
-        m_window->minimumWidth(), m_form->leftBox->minimumSizeHint().width() + pane->width() + 9));
+    m_form->contentBox->setMinimumWidth(m_form->leftBox->minimumSizeHint().width() + pane->width() +
+                                        9);
     m_form->contentBox->installEventFilter(this);
 }
 
@@ -217,11 +218,19 @@ void ClassicAppDelegate::uncollapseRightView()
     SplitView *split = m_form->mainSplitView;
     if (split->count() < 2)
         return;
+    QWidget *first = split->widget(0);
     QWidget *second = split->widget(1);
     const int secondWidth = std::max(second->width(), 2 * SplitView::secondPaneMinimum);
-    const int firstWidth = split->widget(0)->width() - secondWidth - split->handleWidth();
+    const int divider = split->handleWidth();
+    // A window too narrow to give the second pane room beside what the first needs grows.
+    const int lacking = first->minimumWidth() + divider + secondWidth - split->width();
+    if (lacking > 0) {
+        m_window->resize(m_window->width() + lacking, m_window->height());
+        split->resize(split->width() + lacking, split->height());
+    }
     second->show();
-    split->setSizes({std::max(firstWidth, SplitView::firstPaneMinimum), secondWidth});
+    split->refresh(); // the divider comes back with the pane before the widths are shared out
+    split->setSizes({split->width() - secondWidth - divider, secondWidth});
     split->update();
 }
 
@@ -290,7 +299,9 @@ void ClassicAppDelegate::resetView(bool enable)
     updateMoveControls();
     setCombineOptions(m_settings->combineOptionIndex());
     applyOutputFolderRule();
-    ui.lableDragAndDrop->setVisible(!hasFiles);
+    // The invitation to drop files stands only while the list is empty and takes them: not
+    // while a load is filling it.
+    ui.lableDragAndDrop->setVisible(!hasFiles && enable);
     m_window->update();
 }
 

@@ -19,6 +19,7 @@
 
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QPushButton>
@@ -198,8 +199,12 @@ void ShellController::loadFinished()
         m_ui->cancelBtn->setVisible(false);
         stopProcess();
         resetView(true);
-        updateTimeTakenLabel(
-            loadingTime.arg(timeTakenString(m_loadStarted, QDateTime::currentDateTime())));
+        const QString elapsed = timeTakenString(m_loadStarted, QDateTime::currentDateTime());
+        updateTimeTakenLabel(loadingTime.arg(elapsed));
+        // Time in words has none to tell for a load under a second; the line under the list
+        // then says nothing rather than a bare "0/0".
+        if (elapsed.isEmpty())
+            m_ui->labelStatusTime->hide();
     };
     const QHeaderView *header = m_ui->mainTableView->horizontalHeader();
     if (!m_loadGrew || header->sortIndicatorSection() < 0) {
@@ -383,6 +388,9 @@ void ShellController::moveUp()
     table->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     if (!moved.isEmpty())
         table->scrollTo(m_files->index(*std::min_element(moved.begin(), moved.end()), 0));
+    // The selection followed the rows as they moved and says nothing of it: the move controls
+    // are brought up to date here.
+    updateMoveControls();
 }
 
 void ShellController::moveDown()
@@ -398,6 +406,9 @@ void ShellController::moveDown()
     table->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     if (!moved.isEmpty())
         table->scrollTo(m_files->index(*std::max_element(moved.begin(), moved.end()), 0));
+    // The selection followed the rows as they moved and says nothing of it: the move controls
+    // are brought up to date here.
+    updateMoveControls();
 }
 
 void ShellController::keyDownTableView(int direction)

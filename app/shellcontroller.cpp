@@ -460,7 +460,8 @@ void ShellController::setupVersion()
 void ShellController::insertAgreementMenuItem()
 {
     QMenu *application = m_ui->mainMenu->actions().value(0)->menu();
-    if (!application)
+    if (!application ||
+        application->findChild<QAction *>(QStringLiteral("licenseAgreementMenuItem")))
         return;
     auto *agreement = new QAction(tr("End-User License Agreement..."), application);
     agreement->setObjectName(QStringLiteral("licenseAgreementMenuItem"));
