@@ -44,25 +44,14 @@ void ClassicAppDelegate::awakeFromNib()
     setCombineOptions(m_settings->combineOptionIndex());
     restoreShowSettings();
 
-    const QColor text = m_window->palette().color(QPalette::ButtonText);
-    setButtonKeyCharacter(m_form->removeBtn, QStringLiteral("r"), text);
-    setButtonKeyCharacter(m_form->importBtn, QStringLiteral("i"), text);
-    setButtonKeyCharacter(m_form->addFilesBtn, QStringLiteral("f"), text);
-    setButtonKeyCharacter(m_form->addFolderBtn, QStringLiteral("o"), text);
-    setButtonKeyCharacter(m_form->inculdeSubfoldersBtn, QStringLiteral("u"), text);
-    setButtonKeyCharacter(m_form->convertBtn, QStringLiteral("c"), text);
+    markKeyCharacters({{m_form->removeBtn, "r"},
+                       {m_form->importBtn, "i"},
+                       {m_form->addFilesBtn, "f"},
+                       {m_form->addFolderBtn, "o"},
+                       {m_form->inculdeSubfoldersBtn, "u"},
+                       {m_form->convertBtn, "c"}});
     markKeyCharacters();
-
-    m_ui->settingTabView->setCurrentIndex(0);
-    resetView(true);
-    observeSettings();
-    setupVersion();
-    setupToolbarAndMenuItems();
-    m_window->show();
-    m_window->raise();
-    m_window->activateWindow();
-    createUsagesReport();
-    updateTimeTakenLabel(QString());
+    completeStartUp();
 }
 
 void ClassicAppDelegate::buildWindow()

@@ -38,7 +38,7 @@ public:
     void uncollapseRightView();
 
     // The toolbar's "About" item: added once, at the front, by setupToolbarAndMenuItems().
-    void setupToolbarAndMenuItems();
+    void setupToolbarAndMenuItems() override;
     QAction *toolbarItemForItemIdentifier(const QString &identifier);
     // The toolbar item carrying `identifier`, or null.
     static QAction *toolbarItem(const QToolBar *toolbar, const QString &identifier);

@@ -38,18 +38,9 @@ void FoliosetAppDelegate::awakeFromNib()
     buildHeaderMenu();
     setCombineOptions(m_settings->combineOptionIndex());
     markKeyCharacters();
-    m_ui->settingTabView->setCurrentIndex(0);
-    resetView(true);
-    observeSettings();
-    setupVersion();
-    setupToolbarAndMenuItems();
-    m_window->show();
-    m_window->raise();
-    m_window->activateWindow();
-    createUsagesReport();
+    completeStartUp();
     m_form->filesFoldersSegmented->setSelected(inculdeSubfolders(), 2);
     loadStoredRecentItems();
-    updateTimeTakenLabel(QString());
 }
 
 void FoliosetAppDelegate::buildWindow()
@@ -279,11 +270,6 @@ void FoliosetAppDelegate::helpSegmentedChanged(int segment)
         rateUs();
     if (segment == 0 || segment == 1)
         m_form->helpSegmented->setSelected(false, segment);
-}
-
-void FoliosetAppDelegate::setupToolbarAndMenuItems()
-{
-    insertAgreementMenuItem();
 }
 
 } // namespace folioset

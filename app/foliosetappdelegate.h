@@ -37,7 +37,6 @@ public:
     bool isOutputFolderSelected() const { return m_isOutputFolderSelected; }
 
     void resetView(bool enable) override;
-    void setupToolbarAndMenuItems();
 
     // Segmented controls.
     void filesFoldersSegmentedChanged(int segment);

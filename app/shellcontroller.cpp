@@ -147,18 +147,44 @@ void ShellController::loadSettings()
     connectFileList();
 }
 
-void ShellController::markKeyCharacters()
+void ShellController::markKeyCharacters(
+    std::initializer_list<std::pair<QAbstractButton *, const char *>> buttons)
 {
     const QColor text = m_window->palette().color(QPalette::ButtonText);
-    setButtonKeyCharacter(m_ui->singleImagePDFBtn, QStringLiteral("1"), text);
-    setButtonKeyCharacter(m_ui->singleMultiPagePDFBtn, QStringLiteral("2"), text);
-    setButtonKeyCharacter(m_ui->groupMultiPagePDFBtn, QStringLiteral("3"), text);
-    setButtonKeyCharacter(m_ui->applyDocumentSetingsbtn, QStringLiteral("d"), text);
-    setButtonKeyCharacter(m_ui->pdfSetingsbtn, QStringLiteral("S"), text);
-    setButtonKeyCharacter(m_ui->setCurrentAsDefaultOutputFolderPathBtn, QStringLiteral("d"), text);
-    setButtonKeyCharacter(m_ui->openFolderAfterConversionBtn, QStringLiteral("p"), text);
-    setButtonKeyCharacter(m_processUi->viewLogBtn, QStringLiteral("l"), text);
-    setButtonKeyCharacter(m_processUi->cancelProcessBtn, QStringLiteral("c"), text);
+    for (const auto &[button, character] : buttons)
+        setButtonKeyCharacter(button, QString::fromLatin1(character), text);
+}
+
+void ShellController::markKeyCharacters()
+{
+    markKeyCharacters({{m_ui->singleImagePDFBtn, "1"},
+                       {m_ui->singleMultiPagePDFBtn, "2"},
+                       {m_ui->groupMultiPagePDFBtn, "3"},
+                       {m_ui->applyDocumentSetingsbtn, "d"},
+                       {m_ui->pdfSetingsbtn, "S"},
+                       {m_ui->setCurrentAsDefaultOutputFolderPathBtn, "d"},
+                       {m_ui->openFolderAfterConversionBtn, "p"},
+                       {m_processUi->viewLogBtn, "l"},
+                       {m_processUi->cancelProcessBtn, "c"}});
+}
+
+void ShellController::completeStartUp()
+{
+    m_ui->settingTabView->setCurrentIndex(0);
+    resetView(true);
+    observeSettings();
+    setupVersion();
+    setupToolbarAndMenuItems();
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+    createUsagesReport();
+    updateTimeTakenLabel(QString());
+}
+
+void ShellController::setupToolbarAndMenuItems()
+{
+    insertAgreementMenuItem();
 }
 
 void ShellController::observeSettings()

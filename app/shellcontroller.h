@@ -186,10 +186,15 @@ protected:
     void createSupportFolders();
     void loadSettings();
     void connectSharedControls();
+    // Marks each button's keyboard character; without a list, the nine both windows carry.
+    void
+    markKeyCharacters(std::initializer_list<std::pair<QAbstractButton *, const char *>> buttons);
     void markKeyCharacters();
-    void observeSettings();
+    // The last steps: the first settings tab, the enabled window, the settings observed, the
+    // menus and toolbar, the window in front, the usage reporter and the idle time label.
+    void completeStartUp();
+    virtual void setupToolbarAndMenuItems();
     void insertAgreementMenuItem();
-    void createUsagesReport();
 
     void endEditing(QWidget *within);
     void showSheet(QDialog *sheet);
@@ -219,6 +224,8 @@ protected:
     bool m_isProcessing = false;
 
 private:
+    void observeSettings();
+    void createUsagesReport();
     void connectSheets();
     void connectFileList();
     void buildFileMenu();

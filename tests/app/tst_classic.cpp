@@ -11,6 +11,7 @@
 #include "platform/edition.h"
 #include "platform/preferences.h"
 #include "platform/workspace.h"
+#include "shelltesting.h"
 #include "support/fixtures.h"
 #include "support/smalldisk.h"
 #include "widgets/keycharacter.h"
@@ -37,44 +38,9 @@
 #include <QtTest>
 
 using namespace folioset;
+using namespace folioset::testing;
 
 namespace {
-
-// Answers every alert that stops the whole program with the button at `index`, remembering
-// its message and details.
-class PanelAnswerer : public QObject
-{
-public:
-    explicit PanelAnswerer(int index = 0) : m_index(index)
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box || box->buttons().size() <= m_index)
-                return;
-            m_texts << box->informativeText();
-            m_titles << box->text();
-            m_modalities << box->windowModality();
-            QStringList buttons;
-            for (const QAbstractButton *button : box->buttons())
-                buttons << button->text();
-            m_buttons << buttons;
-            box->buttons().at(m_index)->click();
-        });
-        m_timer.start(10);
-    }
-    QStringList texts() const { return m_texts; }
-    QStringList titles() const { return m_titles; }
-    QList<Qt::WindowModality> modalities() const { return m_modalities; }
-    QList<QStringList> buttons() const { return m_buttons; }
-
-private:
-    QTimer m_timer;
-    int m_index;
-    QStringList m_texts;
-    QStringList m_titles;
-    QList<Qt::WindowModality> m_modalities;
-    QList<QStringList> m_buttons;
-};
 
 void useEdition(Edition edition)
 {
@@ -126,9 +92,7 @@ private:
         return found;
     }
     void start();
-    void storeSettings(const QVariantMap &values);
     void addFiles(int count);
-    bool waitForRunToEnd(int milliseconds = 60000);
     QList<QAction *> aboutItems() const;
 
     QTemporaryDir m_inputs;
@@ -164,14 +128,6 @@ void TestClassic::start()
     QVERIFY(QTest::qWaitForWindowExposed(m_controller->window()));
 }
 
-void TestClassic::storeSettings(const QVariantMap &values)
-{
-    QVariantMap stored = Preferences().value(QStringLiteral("SETTINGS")).toMap();
-    for (auto it = values.cbegin(); it != values.cend(); ++it)
-        stored.insert(it.key(), it.value());
-    QVERIFY(Preferences().setValue(QStringLiteral("SETTINGS"), stored));
-}
-
 void TestClassic::addFiles(int count)
 {
     QList<FileItemPtr> items;
@@ -183,14 +139,6 @@ void TestClassic::addFiles(int count)
     }
     m_controller->files().append(items);
     m_controller->resetView(true);
-}
-
-bool TestClassic::waitForRunToEnd(int milliseconds)
-{
-    if (m_controller->process() && m_controller->process()->isCompleted())
-        return true;
-    QSignalSpy completed(m_controller.get(), &ShellController::processCompleted);
-    return completed.wait(milliseconds);
 }
 
 QList<QAction *> TestClassic::aboutItems() const
@@ -372,7 +320,7 @@ void TestClassic::hintShowsOnlyWhileTheListIsEmpty()
     addFiles(1);
     QVERIFY(!hint->isVisible());
     {
-        const PanelAnswerer yes(0);
+        const AlertAnswerer yes(0);
         element<QPushButton>("removeAllFilesButton")->click();
     }
     QCOMPARE(m_controller->files().rowCount(), 0);
@@ -521,17 +469,18 @@ void TestClassic::convertChecksFolderThenNames()
         path = m_out->path();
     else if (folder == QLatin1String("gone"))
         path = m_out->filePath(QStringLiteral("gone"));
-    storeSettings({{QStringLiteral("outputFolderPath"), path},
-                   {QStringLiteral("isSetCurrentAsDefaultOutputFolderPath"), !path.isEmpty()},
-                   {QStringLiteral("combineOptionIndex"), mode},
-                   {QStringLiteral("groupMultiPagePDFCount"), groupSize},
-                   {QStringLiteral("isOpenFolderAfterConversion"), false}});
+    QVERIFY(
+        storeSettings({{QStringLiteral("outputFolderPath"), path},
+                       {QStringLiteral("isSetCurrentAsDefaultOutputFolderPath"), !path.isEmpty()},
+                       {QStringLiteral("combineOptionIndex"), mode},
+                       {QStringLiteral("groupMultiPagePDFCount"), groupSize},
+                       {QStringLiteral("isOpenFolderAfterConversion"), false}}));
     QVERIFY(Preferences().setValue(QStringLiteral("SHOWSETTINGS"), false));
     start();
     addFiles(2);
     element<QTabWidget>("settingTabView")->setCurrentIndex(1);
     {
-        const PanelAnswerer answerer;
+        const AlertAnswerer answerer;
         element<QPushButton>("convertBtn")->click();
         QCOMPARE(answerer.texts(), alerts);
         for (const QString &title : answerer.titles())
@@ -551,7 +500,7 @@ void TestClassic::convertChecksFolderThenNames()
     QCOMPARE(element<QDialog>("processViewPanel")->isVisible(), runs);
     if (!runs)
         return;
-    QVERIFY(waitForRunToEnd());
+    QVERIFY(waitForRunToEnd(*m_controller));
     QCOMPARE(QDir(m_out->path()).entryList({"*.pdf"}, QDir::Files).size(), 2);
 }
 
@@ -560,12 +509,12 @@ void TestClassic::aReadOnlyFolderIsRefused()
     const fixtures::SmallDisk readOnly(64 * 1024, fixtures::SmallDisk::Access::ReadOnly);
     if (!readOnly.mounted())
         QSKIP(qPrintable(readOnly.refusal()));
-    storeSettings({{QStringLiteral("outputFolderPath"), readOnly.path()},
-                   {QStringLiteral("isSetCurrentAsDefaultOutputFolderPath"), true},
-                   {QStringLiteral("combineOptionIndex"), 1}});
+    QVERIFY(storeSettings({{QStringLiteral("outputFolderPath"), readOnly.path()},
+                           {QStringLiteral("isSetCurrentAsDefaultOutputFolderPath"), true},
+                           {QStringLiteral("combineOptionIndex"), 1}}));
     start();
     addFiles(1);
-    const PanelAnswerer answerer;
+    const AlertAnswerer answerer;
     element<QPushButton>("convertBtn")->click();
     // The folder is refused before the missing PDF name is asked for.
     QCOMPARE(answerer.texts(),
@@ -578,17 +527,17 @@ void TestClassic::aReadOnlyFolderIsRefused()
 
 void TestClassic::aRunTellsItsTimeInWordsAndOpensTheSettingsFolder()
 {
-    storeSettings({{QStringLiteral("outputFolderPath"), m_out->path()},
-                   {QStringLiteral("isSetCurrentAsDefaultOutputFolderPath"), true},
-                   {QStringLiteral("isOpenFolderAfterConversion"), true},
-                   {QStringLiteral("combineOptionIndex"), 1},
-                   {QStringLiteral("singleMultiPagePDFName"), QStringLiteral("album")}});
+    QVERIFY(storeSettings({{QStringLiteral("outputFolderPath"), m_out->path()},
+                           {QStringLiteral("isSetCurrentAsDefaultOutputFolderPath"), true},
+                           {QStringLiteral("isOpenFolderAfterConversion"), true},
+                           {QStringLiteral("combineOptionIndex"), 1},
+                           {QStringLiteral("singleMultiPagePDFName"), QStringLiteral("album")}}));
     start();
     addFiles(3);
     element<QPushButton>("convertBtn")->click();
     QVERIFY(element<QDialog>("processViewPanel")->isVisible());
     QVERIFY(!element<QPushButton>("convertBtn")->isEnabled());
-    QVERIFY(waitForRunToEnd());
+    QVERIFY(waitForRunToEnd(*m_controller));
     QCOMPARE(fixtures::pdfPageCount(m_out->filePath(QStringLiteral("album.pdf"))), 3);
     // Words, not clock digits: empty under a second, else "N sec(s) " and larger units.
     const QString label = element<QLabel>("labelTimeTaken")->text();
@@ -644,7 +593,7 @@ void TestClassic::removeAllAsksInFrontOfEverything()
     QFETCH(int, answer);
     start();
     addFiles(3);
-    const PanelAnswerer answerer(answer);
+    const AlertAnswerer answerer(answer);
     element<QPushButton>("removeAllFilesButton")->click();
     // Answered before the click returned: nothing else could happen meanwhile.
     QCOMPARE(answerer.texts(), QStringList{QStringLiteral("Are you sure to remove all file(s)?")});
@@ -755,7 +704,7 @@ void TestClassic::importSheetSpeaksInFrontAndCancelKeepsWhatItFound()
     ImportFilesWindowController *sheet = m_controller->importFilesPanel();
     QVERIFY(sheet && sheet->isVisible());
     {
-        const PanelAnswerer answerer;
+        const AlertAnswerer answerer;
         sheet->findChild<QPushButton *>(QStringLiteral("importBtn"))->click();
         QCOMPARE(answerer.texts(), QStringList{QStringLiteral("Please select file to import!")});
         QCOMPARE(answerer.modalities(), QList<Qt::WindowModality>{Qt::ApplicationModal});
@@ -802,10 +751,10 @@ void TestClassic::quitStoresOnlyTheSettings()
 void TestClassic::editionsKeepTheirStoresAndFoldersApart()
 {
     // folioset1 converts, hides its settings pane and keeps a folder as default.
-    storeSettings({{QStringLiteral("outputFolderPath"), m_out->path()},
-                   {QStringLiteral("isSetCurrentAsDefaultOutputFolderPath"), true},
-                   {QStringLiteral("isOpenFolderAfterConversion"), false},
-                   {QStringLiteral("combineOptionIndex"), 0}});
+    QVERIFY(storeSettings({{QStringLiteral("outputFolderPath"), m_out->path()},
+                           {QStringLiteral("isSetCurrentAsDefaultOutputFolderPath"), true},
+                           {QStringLiteral("isOpenFolderAfterConversion"), false},
+                           {QStringLiteral("combineOptionIndex"), 0}}));
     start();
     const QString classicSupport = Utilities::getAppPath();
     const QString classicStore = Preferences().fileName();
@@ -813,7 +762,7 @@ void TestClassic::editionsKeepTheirStoresAndFoldersApart()
     addFiles(2);
     m_controller->toggleSettings();
     element<QPushButton>("convertBtn")->click();
-    QVERIFY(waitForRunToEnd());
+    QVERIFY(waitForRunToEnd(*m_controller));
     element<QPushButton>("closeProcessBtn")->click();
     m_controller->applicationShouldTerminate();
     m_controller.reset();
