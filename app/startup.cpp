@@ -36,6 +36,17 @@ std::unique_ptr<ShellController> createController(Workspace &workspace)
     return std::make_unique<FoliosetAppDelegate>(workspace);
 }
 
+QList<QUrl> urlsFromArguments(const QStringList &arguments)
+{
+    QList<QUrl> urls;
+    for (const QString &argument : arguments) {
+        const QFileInfo named(argument);
+        if (!argument.isEmpty() && named.exists())
+            urls << QUrl::fromLocalFile(named.absoluteFilePath());
+    }
+    return urls;
+}
+
 int runApplication(Edition which, int argc, char **argv)
 {
     QApplication app(argc, argv);
@@ -51,12 +62,7 @@ int runApplication(Edition which, int argc, char **argv)
                          if (state == Qt::ApplicationActive)
                              shell->applicationShouldHandleReopen(shell->window()->isVisible());
                      });
-    QList<QUrl> opened;
-    const QStringList arguments = QCoreApplication::arguments().mid(1);
-    for (const QString &argument : arguments) {
-        if (QFileInfo::exists(argument))
-            opened << QUrl::fromLocalFile(QFileInfo(argument).absoluteFilePath());
-    }
+    const QList<QUrl> opened = urlsFromArguments(QCoreApplication::arguments().mid(1));
     QTimer::singleShot(0, shell, [shell, opened] {
         shell->applicationDidFinishLaunching();
         if (!opened.isEmpty())

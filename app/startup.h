@@ -2,6 +2,10 @@
 
 #include "platform/edition.h"
 
+#include <QList>
+#include <QStringList>
+#include <QUrl>
+
 #include <memory>
 
 namespace folioset {
@@ -15,6 +19,10 @@ void prepareApplication(Edition edition);
 
 // The application controller of the running edition, not yet started (awakeFromNib()).
 std::unique_ptr<ShellController> createController(Workspace &workspace);
+
+// The files and folders among command-line arguments (the program's name left out), as
+// absolute file URLs; arguments that name nothing on disk are passed over.
+QList<QUrl> urlsFromArguments(const QStringList &arguments);
 
 // The whole of main(): returns the event loop's exit code. Files and folders named on the
 // command line (as the desktop's "Open With" passes them) are added as dropped ones are.

@@ -3,9 +3,11 @@
 #include "model/utilities.h"
 #include "platform/workspace.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace folioset;
@@ -40,6 +42,20 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(shell->window()));
         QCOMPARE(shell->window()->windowTitle(), Utilities::getAppTitle());
         QVERIFY(!shell->window()->windowTitle().isEmpty());
+    }
+
+    void commandLineNamesFilesAndFolders()
+    {
+        QTemporaryDir folder;
+        const QString image = folder.filePath(QStringLiteral("scan.jpg"));
+        QFile file(image);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QDir::setCurrent(folder.path());
+        // Relative names are made whole; options and names of nothing are passed over.
+        QCOMPARE(urlsFromArguments({QStringLiteral("scan.jpg"), QStringLiteral("--debug"),
+                                    QStringLiteral("gone.png"), QString(), folder.path()}),
+                 (QList<QUrl>{QUrl::fromLocalFile(image), QUrl::fromLocalFile(folder.path())}));
     }
 };
 
