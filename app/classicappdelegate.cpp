@@ -346,9 +346,6 @@ void ClassicAppDelegate::chooseOutputFolder()
 
 void ClassicAppDelegate::convertAction()
 {
-    // Files still arriving would join the list after the plan was made from it.
-    if (loader().isRunning())
-        return;
     combine();
 }
 

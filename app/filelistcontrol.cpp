@@ -187,6 +187,7 @@ void ShellController::loadURLs(const Arguments &request)
     m_loadGrew = false;
     resetView(false);
     startProcess();
+    updateTotalLabel();
     updateTimeTakenLabel(loadingTime.arg(QStringLiteral("In Process...")));
     m_ui->cancelBtn->setVisible(true);
     m_ui->cancelBtn->setEnabled(true);

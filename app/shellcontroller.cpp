@@ -414,8 +414,11 @@ void ShellController::updateTotalLabel()
     default:
         break;
     }
-    setConvertEnabled(toCreate > 0);
-    m_ui->convertMenuItem->setEnabled(toCreate > 0);
+    // Nothing is converted while a load is still filling the list: the plan would miss what
+    // arrives later, and the load's end would free the window under the run.
+    const bool convertible = toCreate > 0 && !m_isProcessing;
+    setConvertEnabled(convertible);
+    m_ui->convertMenuItem->setEnabled(convertible);
     m_ui->labelTotalFiles->setText(
         QStringLiteral("%1 Total file(s); %2 file selected; Total PDF file(s) to create: %3")
             .arg(all.size())

@@ -73,6 +73,7 @@ private slots:
     void aReadOnlyFolderIsRefused();
     void aRunTellsItsTimeInWordsAndOpensTheSettingsFolder();
     void includeSubfoldersIsReadFromTheCheckBox();
+    void convertWaitsForALoadToEnd();
     void removeAllAsksInFrontOfEverything_data();
     void removeAllAsksInFrontOfEverything();
     void movesOnlyWhileTheirButtonsAllow();
@@ -579,6 +580,26 @@ void TestClassic::includeSubfoldersIsReadFromTheCheckBox()
     QVERIFY(table->acceptDroppedUrls({QUrl::fromLocalFile(tree.path())}));
     QTRY_VERIFY(!m_controller->isProcessing());
     QCOMPARE(m_controller->files().rowCount(), 2);
+}
+
+void TestClassic::convertWaitsForALoadToEnd()
+{
+    start();
+    addFiles(2);
+    auto *convert = element<QPushButton>("convertBtn");
+    QVERIFY(convert->isEnabled());
+    QTemporaryDir more;
+    QVERIFY(fixtures::writeJpeg(more.filePath(QStringLiteral("late.jpg")), QSize(8, 8)));
+    QVERIFY(element<CustomTableView>("mainTableView")
+                ->acceptDroppedUrls({QUrl::fromLocalFile(more.path())}));
+    // Until the load has ended neither the button nor its shortcut starts a run.
+    QVERIFY(m_controller->isProcessing());
+    QVERIFY(!convert->isEnabled());
+    QVERIFY(!element<QAction>("convertMenuItem")->isEnabled());
+    QTRY_VERIFY(!m_controller->isProcessing());
+    QCOMPARE(m_controller->files().rowCount(), 3);
+    QVERIFY(convert->isEnabled());
+    QVERIFY(element<QAction>("convertMenuItem")->isEnabled());
 }
 
 void TestClassic::removeAllAsksInFrontOfEverything_data()
