@@ -68,6 +68,9 @@ private slots:
     void buttonsFollowTheWindowState_data();
     void buttonsFollowTheWindowState();
     void everyButtonIsNamedByItsText();
+    void tabFollowsTheLayout();
+    void filePanelsAskForImages_data();
+    void filePanelsAskForImages();
     void convertChecksFolderThenNames_data();
     void convertChecksFolderThenNames();
     void aReadOnlyFolderIsRefused();
@@ -428,6 +431,70 @@ void TestClassic::everyButtonIsNamedByItsText()
           "Move Down", "Remove All", "Export", "About", "Settings", "Open", "Get Info",
           "Show in Folder", "Select All", "Remove Selected", "Choose..."})
         QVERIFY2(seen.contains(QLatin1String(name)), name);
+}
+
+void TestClassic::tabFollowsTheLayout()
+{
+    start();
+    addFiles(2);
+    QMainWindow *window = m_controller->window();
+    // Above the list, the list, the commands under it, the settings pane.
+    const auto area = [&](QWidget *w) {
+        const int y = w->mapTo(window, QPoint()).y();
+        const int listTop = element<QWidget>("mainTableView")->mapTo(window, QPoint()).y();
+        if (element<QWidget>("rightBox")->isAncestorOf(w))
+            return 3;
+        if (w == element<QWidget>("mainTableView"))
+            return 1;
+        return y < listTop ? 0 : 2;
+    };
+    QWidget *first = element<QWidget>("addFilesBtn");
+    QList<int> areas;
+    QStringList names;
+    QWidget *w = first;
+    do {
+        if (w->isVisibleTo(window) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
+            w->window() == window) {
+            areas << area(w);
+            names << w->objectName();
+        }
+        w = w->nextInFocusChain();
+    } while (w && w != first && areas.size() < 200);
+    QVERIFY(areas.size() > 15);
+    QVERIFY2(std::is_sorted(areas.cbegin(), areas.cend()), qPrintable(names.join(' ')));
+}
+
+void TestClassic::filePanelsAskForImages_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("panel");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("mode");
+    QTest::newRow("Add Files") << "addFilesBtn"
+                               << "addFilesPanel"
+                               << "Select Image or PDF File(s):" << int(QFileDialog::ExistingFiles);
+    QTest::newRow("Add Folder") << "addFolderBtn"
+                                << "addFolderPanel"
+                                << "Select folder(s) contains Image or PDF File(s):"
+                                << int(QFileDialog::Directory);
+}
+
+void TestClassic::filePanelsAskForImages()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, panel);
+    QFETCH(QString, message);
+    QFETCH(int, mode);
+    // Files are never chosen together with folders, whatever the check box says.
+    QVERIFY(Preferences().setValue(QStringLiteral("INCLUDESUBFOLDERS"), true));
+    start();
+    element<QPushButton>(button.toLatin1().constData())->click();
+    auto *dialog = m_controller->window()->findChild<QFileDialog *>(panel);
+    QVERIFY(dialog && dialog->isVisible());
+    QCOMPARE(dialog->windowTitle(), message);
+    QCOMPARE(int(dialog->fileMode()), mode);
+    QCOMPARE(dialog->windowModality(), Qt::WindowModal);
+    dialog->reject();
 }
 
 void TestClassic::convertChecksFolderThenNames_data()
