@@ -8,6 +8,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTimer>
@@ -50,6 +51,16 @@ private:
     QList<Qt::WindowModality> m_modalities;
     QList<QStringList> m_buttons;
 };
+
+// The element of the controller's window (its sheets included) named `name`; the test stops
+// when there is none.
+template <typename T> T *element(const ShellController &controller, const char *name)
+{
+    T *found = controller.window()->findChild<T *>(QLatin1String(name));
+    if (!found)
+        qFatal("no element %s", name);
+    return found;
+}
 
 // Puts `values` into the stored "SETTINGS" of the running edition, keeping the rest.
 inline bool storeSettings(const QVariantMap &values)

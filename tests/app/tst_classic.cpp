@@ -90,10 +90,7 @@ private slots:
 private:
     template <typename T> T *element(const char *name) const
     {
-        T *found = m_controller->window()->findChild<T *>(QLatin1String(name));
-        if (!found)
-            qFatal("no element %s", name);
-        return found;
+        return testing::element<T>(*m_controller, name);
     }
     void start();
     void addFiles(int count);
