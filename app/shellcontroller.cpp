@@ -79,6 +79,8 @@ void ShellController::closeDown()
         m_process->abortWriting();
         m_process->wait();
     }
+    if (m_loader)
+        m_loader->disconnect(this);
     if (m_window) {
         // Nothing the window still says on its way out may reach a controller being destroyed.
         for (QObject *element : m_window->findChildren<QObject *>())
