@@ -83,12 +83,9 @@ void ClassicAppDelegate::buildWindow()
 
     m_form->mainSplitView->setStretchFactor(0, 1);
     m_form->mainSplitView->setStretchFactor(1, 0);
-    // The settings pane is as wide as its widest line needs, and the first pane of the split
-    // view never leaves the list less than its buttons need beside it.
+    // The settings pane is as wide as its widest line needs.
     QWidget *pane = m_form->rightBox;
     pane->resize(std::max(pane->width(), pane->minimumSizeHint().width()), pane->height());
-    m_form->contentBox->setMinimumWidth(m_form->leftBox->minimumSizeHint().width() + pane->width() +
-                                        9);
     m_form->contentBox->installEventFilter(this);
 }
 
@@ -148,17 +145,20 @@ void ClassicAppDelegate::showSettings(bool show)
 {
     (show ? m_form->preferencesToolbarItem : m_form->dummyToolbarItem)->setChecked(true);
     m_form->rightBox->setVisible(show);
+    // The window may be as narrow as the list's buttons allow, with the pane beside them when
+    // it is shown.
+    m_form->contentBox->setMinimumWidth(m_form->leftBox->minimumSizeHint().width() +
+                                        (show ? m_form->rightBox->width() + 9 : 5));
     placePanes();
 }
 
 void ClassicAppDelegate::placePanes()
 {
     // The list keeps its origin; it takes the width the settings pane leaves, or all of it but
-    // a margin. The first pane of the split view is the window's width while the second is
-    // folded away, as it is unless the user opens it.
-    SplitView *split = m_form->mainSplitView;
-    const int width =
-        split->isSecondPaneCollapsed() ? m_window->width() : m_form->contentBox->width();
+    // a margin. The first pane of the split view is as wide as the window while the second is
+    // folded away, as it is unless the user opens it; it is measured itself so that the panes
+    // follow it however late the window's own size arrives.
+    const int width = m_form->contentBox->width();
     QWidget *list = m_form->leftBox;
     QWidget *pane = m_form->rightBox;
     const int height = std::max(0, m_form->contentBox->height() - list->y());

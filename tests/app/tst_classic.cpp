@@ -232,6 +232,10 @@ void TestClassic::settingsPaneWidthsFollowTheWindow()
     const QPoint origin = list->pos();
     const auto check = [&](bool paneShown) {
         QCOMPARE(pane->isVisible(), paneShown);
+        // The window can be narrowed to what the list's buttons need, beside the pane if shown.
+        QCOMPARE(element<QWidget>("contentBox")->minimumWidth(),
+                 list->minimumSizeHint().width() + (paneShown ? pane->width() + 9 : 5));
+        QTRY_COMPARE(window->minimumWidth(), element<QWidget>("contentBox")->minimumWidth());
         QTRY_COMPARE(list->width(),
                      paneShown ? window->width() - (pane->width() + 9) : window->width() - 5);
         QCOMPARE(list->pos(), origin);
