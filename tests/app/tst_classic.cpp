@@ -216,6 +216,8 @@ void TestClassic::settingsPaneWidthsFollowTheWindow_data()
     QTest::newRow("shown, wider window") << true << 1400;
     QTest::newRow("hidden") << false << 1060;
     QTest::newRow("hidden, wider window") << false << 1400;
+    // Too narrow for the pane: showing it widens the window.
+    QTest::newRow("hidden, narrow window") << false << 650;
 }
 
 void TestClassic::settingsPaneWidthsFollowTheWindow()
@@ -239,6 +241,7 @@ void TestClassic::settingsPaneWidthsFollowTheWindow()
         QTRY_COMPARE(list->width(),
                      paneShown ? window->width() - (pane->width() + 9) : window->width() - 5);
         QCOMPARE(list->pos(), origin);
+        QVERIFY(list->width() >= list->minimumSizeHint().width());
         // Nothing of the list lies under the pane.
         if (paneShown)
             QVERIFY(list->geometry().right() < pane->geometry().left());
