@@ -8,6 +8,7 @@
 
 #include "filelist/filelistmodel.h"
 #include "model/outputplan.h"
+#include "model/utilities.h"
 #include "platform/paths.h"
 #include "platform/systemlog.h"
 #include "usage/usagesreportingwindowcontroller.h"
@@ -88,12 +89,12 @@ QString shortcomings(const Process &run, const PDFSettings &pdfSettings)
 
 } // namespace
 
-void FoliosetAppDelegate::alert(const QString &message)
+void ShellController::alert(const QString &message)
 {
-    informationAlertPanel(m_window.get(), alertTitle(), message);
+    showNotice(m_window.get(), Utilities::getAppTitle(), message);
 }
 
-bool FoliosetAppDelegate::checkNames()
+bool ShellController::checkNames()
 {
     const int mode = m_settings->combineOptionIndex();
     if (mode == 1) {
@@ -207,7 +208,7 @@ QFileDialog *FoliosetAppDelegate::makeOutputFolderChooser(const QString &message
     return chooser;
 }
 
-void FoliosetAppDelegate::combine()
+void ShellController::combine()
 {
     try {
         m_process = std::make_unique<Process>();
@@ -243,7 +244,7 @@ void FoliosetAppDelegate::combine()
     }
 }
 
-void FoliosetAppDelegate::showProcessSheet()
+void ShellController::showProcessSheet()
 {
     ::Ui::ProcessViewPanel &ui = *m_processUi;
     const Process &run = *m_process;
@@ -264,7 +265,7 @@ void FoliosetAppDelegate::showProcessSheet()
     ui.cancelProcessBtn->setFocus();
 }
 
-void FoliosetAppDelegate::refreshProcessSheet()
+void ShellController::refreshProcessSheet()
 {
     if (!m_process)
         return;
@@ -288,7 +289,7 @@ void FoliosetAppDelegate::refreshProcessSheet()
     ui.processProblemsLabel->setVisible(!more.isEmpty());
 }
 
-void FoliosetAppDelegate::processFinished()
+void ShellController::processFinished()
 {
     refreshProcessSheet();
     ::Ui::ProcessViewPanel &ui = *m_processUi;
@@ -304,19 +305,19 @@ void FoliosetAppDelegate::processFinished()
     emit processCompleted();
 }
 
-void FoliosetAppDelegate::cancelProcessAction()
+void ShellController::cancelProcessAction()
 {
     if (m_process)
         m_process->setIsCombining(false);
 }
 
-void FoliosetAppDelegate::viewLogAction()
+void ShellController::viewLogAction()
 {
     if (m_process)
         m_process->viewLog();
 }
 
-void FoliosetAppDelegate::closeProcessAction()
+void ShellController::closeProcessAction()
 {
     m_processViewPanel->hide();
     if (m_settings->isClearProcessedFiles()) {
@@ -332,7 +333,7 @@ void FoliosetAppDelegate::closeProcessAction()
     m_process.reset();
 }
 
-void FoliosetAppDelegate::startProcess()
+void ShellController::startProcess()
 {
     m_processingLabelColor = m_window->palette().color(QPalette::Disabled, QPalette::WindowText);
     QPalette palette = m_ui->labelTotalFiles->palette();
@@ -343,7 +344,7 @@ void FoliosetAppDelegate::startProcess()
     m_ui->loadingIndicator->setVisible(true);
 }
 
-void FoliosetAppDelegate::stopProcess()
+void ShellController::stopProcess()
 {
     m_processingLabelColor = m_window->palette().color(QPalette::Active, QPalette::WindowText);
     m_ui->labelTotalFiles->setPalette(m_window->palette());
@@ -356,12 +357,12 @@ void FoliosetAppDelegate::stopProcess()
 void FoliosetAppDelegate::resetViewForProcess(bool enabled)
 {
     m_ui->cancelBtn->setEnabled(enabled);
-    m_ui->commandSegmented->setSegmentEnabled(1, enabled);
+    m_form->commandSegmented->setSegmentEnabled(1, enabled);
     m_ui->convertMenuItem->setEnabled(enabled);
     m_window->repaint();
 }
 
-void FoliosetAppDelegate::updateTimeTakenLabel(const QString &text)
+void ShellController::updateTimeTakenLabel(const QString &text)
 {
     const QString shown =
         text.isEmpty() ? idleTimeText.arg(QStringLiteral("00:00")).arg(0).arg(0) : text;

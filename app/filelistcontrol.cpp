@@ -1,8 +1,6 @@
-// The file list of the folioset2 window: gathering files, the list commands, export.
+// The file list of both editions' windows: gathering files, the list commands, export.
 
-#include "foliosetappdelegate.h"
-
-#include "ui_MainWindow2.h"
+#include "shellcontroller.h"
 
 #include "engine/probe/probes.h"
 #include "filelist/customtableview.h"
@@ -13,6 +11,7 @@
 #include "model/utilities.h"
 #include "platform/atomicfile.h"
 #include "platform/datetext.h"
+#include "platform/edition.h"
 #include "platform/systemlog.h"
 #include "platform/workspace.h"
 #include "windows/alert.h"
@@ -20,8 +19,10 @@
 
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
+#include <QPushButton>
 
 namespace folioset {
 
@@ -50,48 +51,45 @@ QAction *addCoded(QMenu *menu, const QString &title, int code, QObject *context,
 
 } // namespace
 
-void FoliosetAppDelegate::connectFileList()
+void ShellController::connectFileList()
 {
     m_loader = new FileLoader(this);
     connect(m_loader, &FileLoader::itemsFound, this, [this](const QList<FileItemPtr> &items) {
         if (m_files->appendNew(items) > 0)
             m_loadGrew = true;
     });
-    connect(m_loader, &FileLoader::finished, this, &FoliosetAppDelegate::loadFinished);
+    connect(m_loader, &FileLoader::finished, this, &ShellController::loadFinished);
 
     auto *table = m_ui->mainTableView;
-    connect(table, &CustomTableView::urlsDropped, this, &FoliosetAppDelegate::dropURLs);
+    connect(table, &CustomTableView::urlsDropped, this, &ShellController::dropURLs);
     connect(table, &CustomTableView::spacePressed, this,
-            &FoliosetAppDelegate::flipCheckMarksOfSelection);
-    connect(table, &CustomTableView::deletePressed, this, &FoliosetAppDelegate::removeFiles);
-    connect(table, &CustomTableView::moveRequested, this, &FoliosetAppDelegate::keyDownTableView);
-    connect(table, &QAbstractItemView::doubleClicked, this,
-            &FoliosetAppDelegate::fileDoubleClicked);
-    connect(m_ui->cancelBtn, &QPushButton::clicked, this, &FoliosetAppDelegate::cancelAction);
-    connect(m_ui->addFilesMenuItem, &QAction::triggered, this, &FoliosetAppDelegate::addFiles);
-    connect(m_ui->addFolderMenuItem, &QAction::triggered, this, &FoliosetAppDelegate::addFolder);
-    connect(m_ui->importMenuItem, &QAction::triggered, this, &FoliosetAppDelegate::importAction);
-    connect(m_ui->exportMenuItem, &QAction::triggered, this, &FoliosetAppDelegate::exportAction);
+            &ShellController::flipCheckMarksOfSelection);
+    connect(table, &CustomTableView::deletePressed, this, &ShellController::removeFiles);
+    connect(table, &CustomTableView::moveRequested, this, &ShellController::keyDownTableView);
+    connect(m_ui->cancelBtn, &QPushButton::clicked, this, &ShellController::cancelAction);
+    connect(m_ui->addFilesMenuItem, &QAction::triggered, this, &ShellController::addFiles);
+    connect(m_ui->addFolderMenuItem, &QAction::triggered, this, &ShellController::addFolder);
+    connect(m_ui->importMenuItem, &QAction::triggered, this, &ShellController::importAction);
+    connect(m_ui->exportMenuItem, &QAction::triggered, this, &ShellController::exportAction);
 
     // Names in natural order until the user picks another column; every load keeps to it.
     table->horizontalHeader()->setSortIndicator(FileListModel::columnOf(QStringLiteral("name")),
                                                 Qt::AscendingOrder);
     table->setSortingEnabled(true);
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
-    buildFileMenus();
+    buildFileMenu();
 }
 
-void FoliosetAppDelegate::buildFileMenus()
+void ShellController::buildFileMenu()
 {
     m_filesContextMenu = new QMenu(m_window.get());
     m_filesContextMenu->setObjectName(QStringLiteral("filesContextMenu"));
     QMenu *menu = m_filesContextMenu;
-    connect(menu->addAction(tr("Open")), &QAction::triggered, this,
-            &FoliosetAppDelegate::openFiles);
+    connect(menu->addAction(tr("Open")), &QAction::triggered, this, &ShellController::openFiles);
     connect(menu->addAction(tr("Show in Folder")), &QAction::triggered, this,
-            &FoliosetAppDelegate::openEnclodingFolder);
+            &ShellController::openEnclodingFolder);
     connect(menu->addAction(tr("Properties")), &QAction::triggered, this,
-            &FoliosetAppDelegate::getInfo);
+            &ShellController::getInfo);
     menu->addSeparator();
     const auto selection = [this](int code) { checkUncheckInvertSelection(code); };
     addCoded(menu, tr("Check"), 1, this, selection);
@@ -109,45 +107,16 @@ void FoliosetAppDelegate::buildFileMenus()
     addCoded(menu, tr("Remove"), 4, this, rows);
     addCoded(menu, tr("Remove All..."), 3, this, rows);
     m_ui->mainTableView->setContextMenu(m_filesContextMenu);
-
-    m_headerContextMenu = new QMenu(m_window.get());
-    m_headerContextMenu->setObjectName(QStringLiteral("headerContextMenu"));
-    QHeaderView *header = m_ui->mainTableView->horizontalHeader();
-    header->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(header, &QWidget::customContextMenuRequested, this, [this, header](const QPoint &at) {
-        menuNeedsUpdate(m_headerContextMenu);
-        m_headerContextMenu->popup(header->mapToGlobal(at));
-    });
-}
-
-void FoliosetAppDelegate::menuNeedsUpdate(QMenu *menu)
-{
-    if (menu != m_headerContextMenu)
-        return;
-    menu->clear();
-    QHeaderView *header = m_ui->mainTableView->horizontalHeader();
-    static const QStringList fixed{QStringLiteral("isselected"), QStringLiteral("name"),
-                                   QStringLiteral("pages")};
-    for (int visual = 0; visual < header->count(); ++visual) {
-        const int column = header->logicalIndex(visual);
-        const FileListModel::Column &info = FileListModel::columns().at(column);
-        if (fixed.contains(info.identifier))
-            continue;
-        const QString title = info.title.isEmpty() ? tr("Encrypted") : info.title;
-        QAction *item = menu->addAction(title);
-        item->setCheckable(true);
-        item->setChecked(!header->isSectionHidden(column));
-        connect(item, &QAction::toggled, this,
-                [header, column](bool shown) { header->setSectionHidden(column, !shown); });
-    }
 }
 
 // Gathering --------------------------------------------------------------------------------
 
-void FoliosetAppDelegate::addFiles()
+void ShellController::addFiles()
 {
     endEditing(m_window.get());
-    auto *panel = new QFileDialog(m_window.get(), QStringLiteral("Select Image File(s) : "));
+    auto *panel = new QFileDialog(
+        m_window.get(), isFirstGeneration() ? QStringLiteral("Select Image or PDF File(s):")
+                                            : QStringLiteral("Select Image File(s) : "));
     panel->setObjectName(QStringLiteral("addFilesPanel"));
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setWindowModality(Qt::WindowModal);
@@ -158,36 +127,38 @@ void FoliosetAppDelegate::addFiles()
         for (const QString &path : paths)
             request.urls << QUrl::fromLocalFile(path);
         request.isFolders = false;
-        request.isIncludeSubdirectories = inculdeSubfolders();
+        request.isIncludeSubdirectories = includeSubfoldersForLoad();
         loadURLs(request);
     });
     panel->open();
     m_ui->mainTableView->viewport()->update();
 }
 
-void FoliosetAppDelegate::addFolder()
+void ShellController::addFolder()
 {
     endEditing(m_window.get());
-    auto *panel = new QFileDialog(m_window.get(),
-                                  QStringLiteral("Select folder(s) contains Image File(s) : "));
+    auto *panel = new QFileDialog(
+        m_window.get(), isFirstGeneration()
+                            ? QStringLiteral("Select folder(s) contains Image or PDF File(s):")
+                            : QStringLiteral("Select folder(s) contains Image File(s) : "));
     panel->setObjectName(QStringLiteral("addFolderPanel"));
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setWindowModality(Qt::WindowModal);
     panel->setFileMode(QFileDialog::Directory);
     panel->setOption(QFileDialog::ShowDirsOnly);
     connect(panel, &QFileDialog::filesSelected, this, [this](const QStringList &paths) {
-        addRecentItem(paths);
+        foldersChosen(paths);
         Arguments request;
         for (const QString &path : paths)
             request.urls << QUrl::fromLocalFile(path);
         request.isFolders = true;
-        request.isIncludeSubdirectories = inculdeSubfolders();
+        request.isIncludeSubdirectories = includeSubfoldersForLoad();
         loadURLs(request);
     });
     panel->open();
 }
 
-bool FoliosetAppDelegate::dropURLs(const QList<QUrl> &urls)
+bool ShellController::dropURLs(const QList<QUrl> &urls)
 {
     // A list being filled or converted must not change under the worker.
     if (m_isProcessing || urls.isEmpty())
@@ -198,16 +169,17 @@ bool FoliosetAppDelegate::dropURLs(const QList<QUrl> &urls)
         if (QFileInfo(url.toLocalFile()).isDir())
             folders << url.toLocalFile();
     }
-    addRecentItem(folders);
+    foldersChosen(folders);
     Arguments request;
     request.urls = urls;
     request.isFolders = true; // dropped files pass the same extension test as found ones
-    request.isIncludeSubdirectories = inculdeSubfolders();
+    request.isIncludeSubdirectories = includeSubfoldersForLoad();
+    dropAccepted();
     loadURLs(request);
     return true;
 }
 
-void FoliosetAppDelegate::loadURLs(const Arguments &request)
+void ShellController::loadURLs(const Arguments &request)
 {
     if (m_loader->isRunning())
         return;
@@ -215,20 +187,25 @@ void FoliosetAppDelegate::loadURLs(const Arguments &request)
     m_loadGrew = false;
     resetView(false);
     startProcess();
+    updateTotalLabel();
     updateTimeTakenLabel(loadingTime.arg(QStringLiteral("In Process...")));
     m_ui->cancelBtn->setVisible(true);
     m_ui->cancelBtn->setEnabled(true);
     m_loader->start(request, m_files->urls());
 }
 
-void FoliosetAppDelegate::loadFinished()
+void ShellController::loadFinished()
 {
     const auto finish = [this] {
         m_ui->cancelBtn->setVisible(false);
         stopProcess();
         resetView(true);
-        updateTimeTakenLabel(
-            loadingTime.arg(timeTakenString(m_loadStarted, QDateTime::currentDateTime())));
+        const QString elapsed = timeTakenString(m_loadStarted, QDateTime::currentDateTime());
+        updateTimeTakenLabel(loadingTime.arg(elapsed));
+        // Time in words has none to tell for a load under a second; the line under the list
+        // then says nothing rather than a bare "0/0".
+        if (elapsed.isEmpty())
+            m_ui->labelStatusTime->hide();
     };
     const QHeaderView *header = m_ui->mainTableView->horizontalHeader();
     if (!m_loadGrew || header->sortIndicatorSection() < 0) {
@@ -239,20 +216,20 @@ void FoliosetAppDelegate::loadFinished()
     m_files->sortInBackground(header->sortIndicatorSection(), header->sortIndicatorOrder(), finish);
 }
 
-void FoliosetAppDelegate::cancelAction()
+void ShellController::cancelAction()
 {
     m_isProcessing = false;
     m_loader->cancel();
 }
 
-void FoliosetAppDelegate::importAction()
+void ShellController::importAction()
 {
     endEditing(m_window.get());
     openImportFilesPanel();
     m_ui->mainTableView->viewport()->update();
 }
 
-void FoliosetAppDelegate::openImportFilesPanel()
+void ShellController::openImportFilesPanel()
 {
     try {
         if (!m_importFilesPanel) {
@@ -267,7 +244,7 @@ void FoliosetAppDelegate::openImportFilesPanel()
     }
 }
 
-void FoliosetAppDelegate::ImportFilesWindowControllerDidFinish(ImportFilesWindowController *sheet)
+void ShellController::ImportFilesWindowControllerDidFinish(ImportFilesWindowController *sheet)
 {
     m_ui->mainTableView->viewport()->update();
     if (!sheet || sheet->files().isEmpty())
@@ -275,13 +252,13 @@ void FoliosetAppDelegate::ImportFilesWindowControllerDidFinish(ImportFilesWindow
     Arguments request;
     request.urls = sheet->files();
     request.isFolders = false;
-    request.isIncludeSubdirectories = inculdeSubfolders();
+    request.isIncludeSubdirectories = includeSubfoldersForLoad();
     loadURLs(request);
 }
 
 // List commands ----------------------------------------------------------------------------
 
-QList<int> FoliosetAppDelegate::selectedRows() const
+QList<int> ShellController::selectedRows() const
 {
     QList<int> rows;
     if (const QItemSelectionModel *selection = m_ui->mainTableView->selectionModel()) {
@@ -293,13 +270,21 @@ QList<int> FoliosetAppDelegate::selectedRows() const
     return rows;
 }
 
-void FoliosetAppDelegate::afterListChange()
+bool ShellController::rowsCanMove(int direction) const
+{
+    const QList<int> rows = selectedRows();
+    if (!m_ui->mainTableView->isEnabled() || rows.isEmpty())
+        return false;
+    return direction < 0 ? rows.first() > 0 : rows.last() < m_files->rowCount() - 1;
+}
+
+void ShellController::afterListChange()
 {
     resetView(true);
     updateTotalLabel();
 }
 
-void FoliosetAppDelegate::flipCheckMarksOfSelection()
+void ShellController::flipCheckMarksOfSelection()
 {
     for (const int row : selectedRows()) {
         if (const FileItemPtr item = m_files->item(row))
@@ -309,7 +294,7 @@ void FoliosetAppDelegate::flipCheckMarksOfSelection()
     updateTotalLabel();
 }
 
-void FoliosetAppDelegate::selectDeselectRemoveAll(int code)
+void ShellController::selectDeselectRemoveAll(int code)
 {
     try {
         CustomTableView *table = m_ui->mainTableView;
@@ -329,14 +314,20 @@ void FoliosetAppDelegate::selectDeselectRemoveAll(int code)
             question->setInformativeText(QStringLiteral("Are you sure to remove all file(s)?"));
             question->addButtonWithTitle(tr("Yes"));
             question->addButtonWithTitle(tr("No"));
-            question->beginSheetModalForWindow(m_window.get(), [this, question](int answer) {
+            const auto answered = [this, question](int answer) {
                 if (answer == 1) {
                     m_files->clear();
                     afterListChange();
                 }
                 m_ui->mainTableView->viewport()->update();
                 question->deleteLater();
-            });
+            };
+            // The first generation asks before anything else may happen; the second asks on
+            // the window and lets the rest of the program go on.
+            if (isFirstGeneration())
+                answered(question->runModal());
+            else
+                question->beginSheetModalForWindow(m_window.get(), answered);
             break;
         }
         case 4:
@@ -350,7 +341,7 @@ void FoliosetAppDelegate::selectDeselectRemoveAll(int code)
     }
 }
 
-void FoliosetAppDelegate::removeFiles()
+void ShellController::removeFiles()
 {
     endEditing(m_window.get());
     const QList<int> rows = selectedRows();
@@ -363,7 +354,7 @@ void FoliosetAppDelegate::removeFiles()
         afterListChange();
 }
 
-void FoliosetAppDelegate::checkUncheckInvertSelection(int code)
+void ShellController::checkUncheckInvertSelection(int code)
 {
     if (code < 1 || code > 3)
         return;
@@ -375,7 +366,7 @@ void FoliosetAppDelegate::checkUncheckInvertSelection(int code)
     afterListChange();
 }
 
-void FoliosetAppDelegate::checkUncheckInvertAll(int code)
+void ShellController::checkUncheckInvertAll(int code)
 {
     if (code < 1 || code > 3)
         return;
@@ -385,9 +376,9 @@ void FoliosetAppDelegate::checkUncheckInvertAll(int code)
     afterListChange();
 }
 
-void FoliosetAppDelegate::moveUp()
+void ShellController::moveUp()
 {
-    if (!m_ui->navigationSegmented->isSegmentEnabled(0))
+    if (!canMove(-1))
         return;
     const QList<int> moved = m_files->moveUp(selectedRows());
     CustomTableView *table = m_ui->mainTableView;
@@ -398,11 +389,14 @@ void FoliosetAppDelegate::moveUp()
     table->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     if (!moved.isEmpty())
         table->scrollTo(m_files->index(*std::min_element(moved.begin(), moved.end()), 0));
+    // The selection followed the rows as they moved and says nothing of it: the move controls
+    // are brought up to date here.
+    updateMoveControls();
 }
 
-void FoliosetAppDelegate::moveDown()
+void ShellController::moveDown()
 {
-    if (!m_ui->navigationSegmented->isSegmentEnabled(1))
+    if (!canMove(1))
         return;
     const QList<int> moved = m_files->moveDown(selectedRows());
     CustomTableView *table = m_ui->mainTableView;
@@ -413,9 +407,12 @@ void FoliosetAppDelegate::moveDown()
     table->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     if (!moved.isEmpty())
         table->scrollTo(m_files->index(*std::max_element(moved.begin(), moved.end()), 0));
+    // The selection followed the rows as they moved and says nothing of it: the move controls
+    // are brought up to date here.
+    updateMoveControls();
 }
 
-void FoliosetAppDelegate::keyDownTableView(int direction)
+void ShellController::keyDownTableView(int direction)
 {
     if (direction < 0)
         moveUp();
@@ -423,13 +420,13 @@ void FoliosetAppDelegate::keyDownTableView(int direction)
         moveDown();
 }
 
-void FoliosetAppDelegate::openFiles()
+void ShellController::openFiles()
 {
     for (const int row : selectedRows())
         m_workspace.openUrl(m_files->item(row)->filePath());
 }
 
-void FoliosetAppDelegate::openEnclodingFolder()
+void ShellController::openEnclodingFolder()
 {
     QList<QUrl> files;
     for (const int row : selectedRows())
@@ -438,7 +435,7 @@ void FoliosetAppDelegate::openEnclodingFolder()
         m_workspace.revealFiles(files);
 }
 
-void FoliosetAppDelegate::getInfo()
+void ShellController::getInfo()
 {
     QList<QUrl> files;
     for (const int row : selectedRows())
@@ -447,16 +444,7 @@ void FoliosetAppDelegate::getInfo()
         m_workspace.showProperties(files);
 }
 
-void FoliosetAppDelegate::fileDoubleClicked(const QModelIndex &index)
-{
-    const FileItemPtr item = m_files->item(index.row());
-    if (!index.isValid() || !item)
-        return;
-    if (!m_workspace.openUrl(item->filePath()))
-        m_workspace.revealFiles({item->filePath()});
-}
-
-bool FoliosetAppDelegate::containsPDFFiles() const
+bool ShellController::containsPDFFiles() const
 {
     for (const int row : selectedRows()) {
         if (m_files->item(row)->type().toUpper() == QLatin1String("PDF"))
@@ -465,7 +453,7 @@ bool FoliosetAppDelegate::containsPDFFiles() const
     return false;
 }
 
-bool FoliosetAppDelegate::containsMultiPageFiles() const
+bool ShellController::containsMultiPageFiles() const
 {
     static const QStringList multiPage{QStringLiteral("TIF"), QStringLiteral("TIFF"),
                                        QStringLiteral("PDF")};
@@ -478,7 +466,7 @@ bool FoliosetAppDelegate::containsMultiPageFiles() const
 
 // Export -----------------------------------------------------------------------------------
 
-void FoliosetAppDelegate::exportAction()
+void ShellController::exportAction()
 {
     endEditing(m_window.get());
     const QString name = QStringLiteral("Export %1.txt")
@@ -498,7 +486,7 @@ void FoliosetAppDelegate::exportAction()
     panel->open();
 }
 
-bool FoliosetAppDelegate::exportTo(const QString &path)
+bool ShellController::exportTo(const QString &path)
 {
     QString reason;
     if (AtomicFile::writeWhole(path, exportText(m_files->files()), &reason))

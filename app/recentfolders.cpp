@@ -35,7 +35,7 @@ void FoliosetAppDelegate::loadStoredRecentItems()
 {
     m_recentItems = RecentItem::fromStored(Preferences().value(recentItemsKey));
     loadRecentFolders();
-    connect(m_ui->recentFoldersPopup, &QComboBox::activated, this,
+    connect(m_form->recentFoldersPopup, &QComboBox::activated, this,
             &FoliosetAppDelegate::recentFolderChanged);
 }
 
@@ -76,7 +76,7 @@ void FoliosetAppDelegate::loadRecentFolders()
                      [](const RecentItem &a, const RecentItem &b) {
                          return a.lastUsedDate() > b.lastUsedDate();
                      });
-    QComboBox *popup = m_ui->recentFoldersPopup;
+    QComboBox *popup = m_form->recentFoldersPopup;
     const QSignalBlocker quiet(popup);
     popup->clear();
     popup->addItem(popupTitle);
@@ -105,7 +105,7 @@ void FoliosetAppDelegate::recentFolderChanged(int index)
     try {
         if (index < 1)
             return;
-        QComboBox *popup = m_ui->recentFoldersPopup;
+        QComboBox *popup = m_form->recentFoldersPopup;
         const QString chosen = popup->itemText(index);
         auto entry =
             std::find_if(m_recentItems.rbegin(), m_recentItems.rend(),
@@ -137,8 +137,8 @@ void FoliosetAppDelegate::recentFolderChanged(int index)
                     }
                     addRecentItem(folders);
                     if (!folders.isEmpty())
-                        m_ui->recentFoldersPopup->setCurrentIndex(
-                            m_ui->recentFoldersPopup->findText(folders.last(), Qt::MatchExactly));
+                        m_form->recentFoldersPopup->setCurrentIndex(
+                            m_form->recentFoldersPopup->findText(folders.last(), Qt::MatchExactly));
                     replaceListWithFolders(folders);
                 });
         panel->open();

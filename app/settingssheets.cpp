@@ -1,17 +1,18 @@
-// The output settings sheet and the PDF settings sheet of the folioset2 window.
+// The PDF settings sheet of both editions and the output settings sheet of folioset2.
 
 #include "foliosetappdelegate.h"
 
-#include "ui_MainWindow2.h"
 #include "ui_OutputSettingPanel.h"
 #include "ui_PDFSettingsPanel.h"
 #include "ui_ProcessViewPanel.h"
 
+#include "filelist/customtableview.h"
 #include "model/utilities.h"
 
 #include <QButtonGroup>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMainWindow>
 
 namespace folioset {
@@ -25,28 +26,31 @@ QList<QRadioButton *> bookmarkButtons(const ::Ui::PDFSettingsPanel &ui)
 
 } // namespace
 
-void FoliosetAppDelegate::connectSheets()
+void FoliosetAppDelegate::connectOutputSheet()
 {
     ::Ui::OutputSettingPanel &out = *m_outputUi;
     connect(out.chooseOutputFolderBtn, &QPushButton::clicked, this,
             &FoliosetAppDelegate::chooseOutputFolder);
     connect(out.outputButtons, &QDialogButtonBox::rejected, this,
             &FoliosetAppDelegate::closeOutputSetting);
+}
 
+void ShellController::connectSheets()
+{
     ::Ui::ProcessViewPanel &progress = *m_processUi;
     connect(progress.cancelProcessBtn, &QPushButton::clicked, this,
-            &FoliosetAppDelegate::cancelProcessAction);
-    connect(progress.viewLogBtn, &QPushButton::clicked, this, &FoliosetAppDelegate::viewLogAction);
+            &ShellController::cancelProcessAction);
+    connect(progress.viewLogBtn, &QPushButton::clicked, this, &ShellController::viewLogAction);
     connect(progress.closeProcessBtn, &QPushButton::clicked, this,
-            &FoliosetAppDelegate::closeProcessAction);
+            &ShellController::closeProcessAction);
 
     ::Ui::PDFSettingsPanel &pdf = *m_pdfUi;
     connect(pdf.pdfSettingsSegmented, &SegmentedControl::segmentClicked, this,
-            &FoliosetAppDelegate::pdfSettingsSegmentedChanged);
+            &ShellController::pdfSettingsSegmentedChanged);
     connect(pdf.applyPDFSettingsBtn, &QPushButton::clicked, this,
-            &FoliosetAppDelegate::applyPDFSettings);
+            &ShellController::applyPDFSettings);
     connect(pdf.cancelPDFSettingsBtn, &QPushButton::clicked, this,
-            &FoliosetAppDelegate::cancelPDFSettings);
+            &ShellController::cancelPDFSettings);
     connect(pdf.showPasswordsBtn, &QCheckBox::toggled, this, [this](bool show) {
         const auto mode = show ? QLineEdit::Normal : QLineEdit::Password;
         m_pdfUi->openPasswordField->setEchoMode(mode);
@@ -93,7 +97,12 @@ void FoliosetAppDelegate::closeOutputSetting()
 
 void FoliosetAppDelegate::chooseOutputFolder()
 {
-    auto *chooser = new QFileDialog(m_outputSettingPanel, tr("Choose Output Folder : "));
+    showOutputFolderPanel(m_outputSettingPanel, tr("Choose Output Folder : "));
+}
+
+void ShellController::showOutputFolderPanel(QWidget *parent, const QString &message)
+{
+    auto *chooser = new QFileDialog(parent, message);
     chooser->setObjectName(QStringLiteral("outputFolderPanel"));
     chooser->setAttribute(Qt::WA_DeleteOnClose);
     chooser->setFileMode(QFileDialog::Directory);
@@ -113,7 +122,7 @@ void FoliosetAppDelegate::chooseOutputFolder()
     chooser->open();
 }
 
-void FoliosetAppDelegate::openPDFSettings()
+void ShellController::openPDFSettings()
 {
     m_pdfSettings->setData(m_settings->pdfSettings()->getData());
     loadPdfSettingsIntoSheet();
@@ -121,7 +130,7 @@ void FoliosetAppDelegate::openPDFSettings()
     showSheet(m_pdfSettingsPanel);
 }
 
-void FoliosetAppDelegate::loadPdfSettingsIntoSheet()
+void ShellController::loadPdfSettingsIntoSheet()
 {
     ::Ui::PDFSettingsPanel &pdf = *m_pdfUi;
     const PDFSettings &copy = *m_pdfSettings;
@@ -146,7 +155,7 @@ void FoliosetAppDelegate::loadPdfSettingsIntoSheet()
         kind->setAutoExclusive(true);
 }
 
-void FoliosetAppDelegate::pdfSettingsSegmentedChanged(int segment)
+void ShellController::pdfSettingsSegmentedChanged(int segment)
 {
     if (segment < 0 || segment >= m_pdfUi->pdfSettingsTab->count())
         return;
@@ -155,7 +164,7 @@ void FoliosetAppDelegate::pdfSettingsSegmentedChanged(int segment)
         m_pdfUi->pdfSettingsSegmented->setSelected(i == segment, i);
 }
 
-void FoliosetAppDelegate::applyPDFSettings()
+void ShellController::applyPDFSettings()
 {
     endEditing(m_pdfSettingsPanel);
     m_settings->pdfSettings()->setData(m_pdfSettings->getData());
@@ -164,13 +173,13 @@ void FoliosetAppDelegate::applyPDFSettings()
     refreshDocumentSummary();
 }
 
-void FoliosetAppDelegate::cancelPDFSettings()
+void ShellController::cancelPDFSettings()
 {
     endEditing(m_pdfSettingsPanel);
     m_pdfSettingsPanel->hide();
 }
 
-void FoliosetAppDelegate::refreshDocumentSummary()
+void ShellController::refreshDocumentSummary()
 {
     const PDFSettings &pdf = *m_settings->pdfSettings();
     QStringList lines;

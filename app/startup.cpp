@@ -1,12 +1,16 @@
 #include "startup.h"
 
+#include "classicappdelegate.h"
 #include "foliosetappdelegate.h"
 
 #include "model/utilities.h"
+#include "platform/bundleinfo.h"
 #include "platform/workspace.h"
 #include "resources/resourceimage.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QMainWindow>
 #include <QTimer>
 
 namespace folioset {
@@ -17,41 +21,53 @@ void prepareApplication(Edition which)
     QCoreApplication::setOrganizationName(QStringLiteral("Quillmark"));
     QCoreApplication::setApplicationName(editionName());
     QGuiApplication::setApplicationDisplayName(Utilities::getAppTitle());
-    QGuiApplication::setDesktopFileName(QStringLiteral("com.quillmark.Folioset"));
-    QApplication::setWindowIcon(resourceIcon(QStringLiteral("folioset.png")));
+    QGuiApplication::setDesktopFileName(isFirstGeneration()
+                                            ? QStringLiteral("com.quillmark.FoliosetClassic")
+                                            : QStringLiteral("com.quillmark.Folioset"));
+    QApplication::setWindowIcon(resourceIcon(infoEntry(QStringLiteral("CFBundleIconFile"))));
     if (Utilities::createApplicationUsersFolder(QString()))
         Utilities::createApplicationUsersFolder(QStringLiteral("Logs"));
 }
 
-std::unique_ptr<QMainWindow> createMainWindow()
+std::unique_ptr<ShellController> createController(Workspace &workspace)
 {
-    auto window = std::make_unique<QMainWindow>();
-    window->setWindowTitle(Utilities::getAppTitle());
-    window->resize(900, 600);
-    return window;
+    if (isFirstGeneration())
+        return std::make_unique<ClassicAppDelegate>(workspace);
+    return std::make_unique<FoliosetAppDelegate>(workspace);
+}
+
+QList<QUrl> urlsFromArguments(const QStringList &arguments)
+{
+    QList<QUrl> urls;
+    for (const QString &argument : arguments) {
+        const QFileInfo named(argument);
+        if (!argument.isEmpty() && named.exists())
+            urls << QUrl::fromLocalFile(named.absoluteFilePath());
+    }
+    return urls;
 }
 
 int runApplication(Edition which, int argc, char **argv)
 {
     QApplication app(argc, argv);
     prepareApplication(which);
-    if (which == Edition::Folioset1) {
-        const std::unique_ptr<QMainWindow> window = createMainWindow();
-        window->show();
-        return app.exec();
-    }
     DesktopWorkspace workspace;
-    FoliosetAppDelegate controller(workspace);
-    controller.awakeFromNib();
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &controller,
-                     &FoliosetAppDelegate::applicationShouldTerminate);
-    QObject::connect(&app, &QGuiApplication::applicationStateChanged, &controller,
-                     [&controller](Qt::ApplicationState state) {
+    const std::unique_ptr<ShellController> controller = createController(workspace);
+    ShellController *shell = controller.get();
+    shell->awakeFromNib();
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, shell,
+                     &ShellController::applicationShouldTerminate);
+    QObject::connect(&app, &QGuiApplication::applicationStateChanged, shell,
+                     [shell](Qt::ApplicationState state) {
                          if (state == Qt::ApplicationActive)
-                             controller.applicationShouldHandleReopen(
-                                 controller.window()->isVisible());
+                             shell->applicationShouldHandleReopen(shell->window()->isVisible());
                      });
-    QTimer::singleShot(0, &controller, &FoliosetAppDelegate::applicationDidFinishLaunching);
+    const QList<QUrl> opened = urlsFromArguments(QCoreApplication::arguments().mid(1));
+    QTimer::singleShot(0, shell, [shell, opened] {
+        shell->applicationDidFinishLaunching();
+        if (!opened.isEmpty())
+            shell->dropURLs(opened);
+    });
     return app.exec();
 }
 

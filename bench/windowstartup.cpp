@@ -1,8 +1,9 @@
-// Time from the start of the process to the first paint of the folioset2 window. Prints the
-// wall-clock time of that paint (nanoseconds since the epoch) and the time since main() began,
-// so a script that notes the clock before starting the process also counts loading the program.
+// Time from the start of the process to the first paint of an edition's main window (folioset2,
+// or folioset1 when that is the first argument). Prints the wall-clock time of that paint
+// (nanoseconds since the epoch) and the time since main() began, so a script that notes the
+// clock before starting the process also counts loading the program.
 
-#include "app/foliosetappdelegate.h"
+#include "app/shellcontroller.h"
 #include "app/startup.h"
 #include "platform/workspace.h"
 
@@ -48,11 +49,14 @@ int main(int argc, char **argv)
     QElapsedTimer sinceMain;
     sinceMain.start();
     QApplication app(argc, argv);
-    folioset::prepareApplication(folioset::Edition::Folioset2);
+    const bool first = argc > 1 && qstrcmp(argv[1], "folioset1") == 0;
+    folioset::prepareApplication(first ? folioset::Edition::Folioset1
+                                       : folioset::Edition::Folioset2);
     folioset::RecordingWorkspace workspace;
-    folioset::FoliosetAppDelegate controller(workspace);
+    const std::unique_ptr<folioset::ShellController> controller =
+        folioset::createController(workspace);
     FirstPaint watcher(sinceMain);
     app.installEventFilter(&watcher);
-    controller.awakeFromNib();
+    controller->awakeFromNib();
     return app.exec();
 }

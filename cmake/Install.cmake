@@ -6,10 +6,11 @@ include(GNUInstallDirs)
 set(folioset_desktop ${PROJECT_SOURCE_DIR}/resources/desktop)
 
 install(TARGETS folioset2 folioset1 folioset-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${folioset_desktop}/com.quillmark.Folioset.desktop
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${folioset_desktop}/com.quillmark.Folioset.metainfo.xml
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-install(FILES ${FOLIOSET_APP_ICON}
+# Each edition has a menu entry, a software-centre description and an icon of its own.
+foreach(id IN ITEMS com.quillmark.Folioset com.quillmark.FoliosetClassic)
+    install(FILES ${folioset_desktop}/${id}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    install(FILES ${folioset_desktop}/${id}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+endforeach()
+install(FILES ${FOLIOSET_APP_ICONS}
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${FOLIOSET_MANUALS} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/folioset)

@@ -4,6 +4,7 @@
 #include "ui_ImportFiles.h"
 
 #include "model/utilities.h"
+#include "platform/edition.h"
 #include "platform/systemlog.h"
 #include "widgets/keycharacter.h"
 #include "windows/alerts.h"
@@ -56,11 +57,14 @@ void ImportFilesWindowController::showCount()
 
 void ImportFilesWindowController::importMethodChanged(int tag)
 {
-    // Both methods off first; switching discards what was entered for the other.
+    // Both methods off first; switching discards what was entered for the other. The first
+    // generation leaves the text box editable throughout.
+    const bool switchesEditing = !isFirstGeneration();
     m_ui->importFile->clear();
     m_ui->importFile->setEnabled(false);
     m_ui->importText->clear();
-    m_ui->importText->setReadOnly(true);
+    if (switchesEditing)
+        m_ui->importText->setReadOnly(true);
     m_ui->importText->setEnabled(false);
     m_ui->browseBtn->setEnabled(false);
     m_ui->pasteFromClipboardBtn->setEnabled(false);
@@ -73,7 +77,8 @@ void ImportFilesWindowController::importMethodChanged(int tag)
         m_ui->importFromFileBtn->setFocus();
     } else if (tag == 1) {
         m_ui->importText->setEnabled(true);
-        m_ui->importText->setReadOnly(false);
+        if (switchesEditing)
+            m_ui->importText->setReadOnly(false);
         m_ui->pasteFromClipboardBtn->setEnabled(true);
         m_ui->importFromTextBtn->setChecked(true);
         m_ui->importFromTextBtn->setFocus();
@@ -130,7 +135,7 @@ void ImportFilesWindowController::parseFile(const QString &path)
 
 void ImportFilesWindowController::notice(const QString &message)
 {
-    informationAlertPanel(this, Utilities::getAppTitle(), message);
+    showNotice(this, Utilities::getAppTitle(), message);
 }
 
 void ImportFilesWindowController::importAction()
@@ -162,6 +167,14 @@ void ImportFilesWindowController::importAction()
 
 void ImportFilesWindowController::cancelAction()
 {
+    if (QWidget *focus = focusWidget())
+        focus->clearFocus();
+    // The first generation only closes the sheet: what was found stays until the next opening,
+    // and the list is not told.
+    if (isFirstGeneration()) {
+        hide();
+        return;
+    }
     m_files.clear();
     finish();
 }

@@ -4,7 +4,10 @@
 //   folioset_makemanual SOURCE.html OUTPUT.pdf TITLE NAME ICON.svg
 //
 // TITLE replaces "##APPTITLE##" (the display name), NAME replaces "##APPNAME##" (the
-// executable's name, which names the folders). The PDF's title is the HTML's <title>.
+// executable's name, which names the folders). A passage between "<!--only first-->" and
+// "<!--end-->" is kept for the first-generation edition (NAME folioset1) only, one between
+// "<!--only second-->" and "<!--end-->" for the other only. The PDF's title is the HTML's
+// <title>.
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
@@ -15,6 +18,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
 #include <QSvgRenderer>
@@ -112,6 +116,27 @@ void keepHeadingsWithText(QTextDocument &document, double room)
     }
 }
 
+// The passages marked for the generation of the edition `name` without their marks; those
+// marked for the other left out. Empty when a passage has no end.
+QString keepEditionPassages(const QString &html, const QString &name)
+{
+    const QString generation =
+        name == QLatin1String("folioset1") ? QStringLiteral("first") : QStringLiteral("second");
+    static const QRegularExpression passage(QStringLiteral("<!--only (\\w+)-->(.*?)<!--end-->"),
+                                            QRegularExpression::DotMatchesEverythingOption);
+    QString kept;
+    qsizetype from = 0;
+    for (QRegularExpressionMatchIterator it = passage.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        kept += html.mid(from, match.capturedStart() - from);
+        if (match.captured(1) == generation)
+            kept += match.captured(2);
+        from = match.capturedEnd();
+    }
+    kept += html.mid(from);
+    return kept.contains(QStringLiteral("<!--only ")) ? QString() : kept;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -125,7 +150,9 @@ int main(int argc, char **argv)
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
         return fail(source + QStringLiteral(": ") + in.errorString());
-    QString html = QString::fromUtf8(in.readAll());
+    QString html = keepEditionPassages(QString::fromUtf8(in.readAll()), appName);
+    if (html.isEmpty())
+        return fail(source + QStringLiteral(": an edition passage is not closed"));
     html.replace(QStringLiteral("##APPTITLE##"), appTitle);
     html.replace(QStringLiteral("##APPNAME##"), appName);
 

@@ -50,8 +50,9 @@ void SplitView::applyLimits()
 {
     if (count() < 2)
         return;
-    widget(0)->setMinimumWidth(firstPaneMinimum);
-    widget(1)->setMinimumWidth(secondPaneMinimum);
+    // A pane that asks for more room of its own keeps it.
+    widget(0)->setMinimumWidth(std::max(widget(0)->minimumWidth(), firstPaneMinimum));
+    widget(1)->setMinimumWidth(std::max(widget(1)->minimumWidth(), secondPaneMinimum));
     setCollapsible(0, false);
     setCollapsible(1, true);
 }

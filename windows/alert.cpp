@@ -72,6 +72,13 @@ int Alert::runSheetModalForWindow(QWidget *window)
     return m_returnCode;
 }
 
+int Alert::runModal()
+{
+    setWindowModality(Qt::ApplicationModal);
+    exec();
+    return m_returnCode;
+}
+
 void Alert::keyPressEvent(QKeyEvent *event)
 {
     // QMessageBox would let Escape press a lone button and answer 1; here Escape always means

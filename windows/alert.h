@@ -43,6 +43,10 @@ public:
     // answered; the rest of the program keeps running meanwhile.
     int runSheetModalForWindow(QWidget *window);
 
+    // Shows the alert in front of every window of the program, which waits for the answer,
+    // and returns the answer's code.
+    int runModal();
+
     // The code of the last answer; 0 before the first.
     int returnCode() const { return m_returnCode; }
 

@@ -7,6 +7,7 @@
 #include "platform/edition.h"
 #include "platform/preferences.h"
 #include "platform/workspace.h"
+#include "shelltesting.h"
 #include "support/fixtures.h"
 #include "support/smalldisk.h"
 #include "widgets/numberfield.h"
@@ -34,33 +35,6 @@
 #include <QtTest>
 
 using namespace folioset;
-
-namespace {
-
-// Answers the next notice that appears, remembering what it said.
-class NoticeCatcher : public QObject
-{
-public:
-    NoticeCatcher()
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box || box->objectName() != QLatin1String("informationAlertPanel"))
-                return;
-            m_texts << box->informativeText();
-            if (!box->buttons().isEmpty())
-                box->buttons().first()->click();
-        });
-        m_timer.start(10);
-    }
-    QStringList texts() const { return m_texts; }
-
-private:
-    QTimer m_timer;
-    QStringList m_texts;
-};
-
-} // namespace
 
 class TestAppDelegate : public QObject
 {
@@ -103,10 +77,7 @@ private slots:
 private:
     template <typename T> T *element(const char *name) const
     {
-        T *found = m_controller->window()->findChild<T *>(QLatin1String(name));
-        if (!found)
-            qFatal("no element %s", name);
-        return found;
+        return testing::element<T>(*m_controller, name);
     }
     void start();
     void storeSettings(const QVariantMap &values);
@@ -149,10 +120,7 @@ void TestAppDelegate::start()
 
 void TestAppDelegate::storeSettings(const QVariantMap &values)
 {
-    QVariantMap stored = Preferences().value(QStringLiteral("SETTINGS")).toMap();
-    for (auto it = values.cbegin(); it != values.cend(); ++it)
-        stored.insert(it.key(), it.value());
-    QVERIFY(Preferences().setValue(QStringLiteral("SETTINGS"), stored));
+    QVERIFY(testing::storeSettings(values));
 }
 
 void TestAppDelegate::addFiles(int count, const QString &prefix, bool slow)
@@ -172,10 +140,7 @@ void TestAppDelegate::addFiles(int count, const QString &prefix, bool slow)
 
 bool TestAppDelegate::waitForRunToEnd(int milliseconds)
 {
-    if (m_controller->process() && m_controller->process()->isCompleted())
-        return true;
-    QSignalSpy completed(m_controller.get(), &FoliosetAppDelegate::processCompleted);
-    return completed.wait(milliseconds);
+    return testing::waitForRunToEnd(*m_controller, milliseconds);
 }
 
 QFileDialog *TestAppDelegate::waitForChooser()
@@ -570,7 +535,7 @@ void TestAppDelegate::convertRefusesUnusableNames()
     m_controller->settings().setGroupMultiPagePDFName(name);
     element<QTabWidget>("settingTabView")->setCurrentIndex(1);
 
-    const NoticeCatcher catcher;
+    const testing::AlertAnswerer catcher(0, QStringLiteral("informationAlertPanel"));
     element<SegmentedControl>("commandSegmented")->click(1);
     QCOMPARE(catcher.texts(), QStringList{notice});
     QVERIFY(m_controller->window()->focusWidget());
@@ -692,7 +657,7 @@ void TestAppDelegate::aReadOnlyChosenFolderStartsNoRun()
              QStringLiteral("Application does not have write permission for selected output "
                             "folder!\r\n[ %1 ]\r\nPlease select valid output folder.")
                  .arg(readOnly.path()));
-    const NoticeCatcher catcher;
+    const testing::AlertAnswerer catcher(0, QStringLiteral("informationAlertPanel"));
     chooser->setDirectory(readOnly.path());
     chooser->selectFile(readOnly.path());
     static_cast<QDialog *>(chooser)->accept();

@@ -7,6 +7,7 @@
 #include "filelist/fileloader.h"
 #include "platform/preferences.h"
 #include "platform/workspace.h"
+#include "shelltesting.h"
 #include "support/fixtures.h"
 #include "widgets/segmentedcontrol.h"
 
@@ -28,33 +29,7 @@
 #include <QtTest>
 
 using namespace folioset;
-
-namespace {
-
-// Answers the next alert with the button at `index`, remembering what it said.
-class AlertAnswerer : public QObject
-{
-public:
-    explicit AlertAnswerer(int index = 0) : m_index(index)
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box || box->buttons().size() <= m_index)
-                return;
-            m_texts << box->informativeText();
-            box->buttons().at(m_index)->click();
-        });
-        m_timer.start(10);
-    }
-    QStringList texts() const { return m_texts; }
-
-private:
-    QTimer m_timer;
-    int m_index;
-    QStringList m_texts;
-};
-
-} // namespace
+using namespace folioset::testing;
 
 class TestFileListCommands : public QObject
 {
@@ -82,10 +57,7 @@ private slots:
 private:
     template <typename T> T *element(const char *name) const
     {
-        T *found = m_controller->window()->findChild<T *>(QLatin1String(name));
-        if (!found)
-            qFatal("no element %s", name);
-        return found;
+        return testing::element<T>(*m_controller, name);
     }
     CustomTableView *table() const { return element<CustomTableView>("mainTableView"); }
     void start();

@@ -105,6 +105,12 @@ private slots:
                                         << "";
         QTest::newRow("seven seconds") << 7000LL << "00:07"
                                        << "7 sec(s) ";
+        QTest::newRow("59 seconds") << 59000LL << "00:59"
+                                    << "59 sec(s) ";
+        QTest::newRow("61 seconds") << 61000LL << "01:01"
+                                    << "1 min(s) 1 sec(s) ";
+        QTest::newRow("1:01:01") << 3661000LL << "01:01:01"
+                                 << "1 hr(s) 1 min(s) 1 sec(s) ";
         QTest::newRow("59:59") << 3599000LL << "59:59"
                                << "59 min(s) 59 sec(s) ";
         QTest::newRow("one hour") << 3600000LL << "01:00:00"

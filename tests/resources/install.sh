@@ -19,9 +19,11 @@ expect() { # expect TEST PATH
 for program in folioset2 folioset1 folioset-cli; do
     expect -x "bin/$program"
 done
-expect -s share/applications/com.quillmark.Folioset.desktop
-expect -s share/metainfo/com.quillmark.Folioset.metainfo.xml
-expect -s share/icons/hicolor/scalable/apps/com.quillmark.Folioset.svg
+for id in com.quillmark.Folioset com.quillmark.FoliosetClassic; do
+    expect -s "share/applications/$id.desktop"
+    expect -s "share/metainfo/$id.metainfo.xml"
+    expect -s "share/icons/hicolor/scalable/apps/$id.svg"
+done
 for manual in MACFolioset2 MACFolioset1; do
     expect -s "share/doc/folioset/$manual.pdf"
     if [ "$(head -c 5 "$prefix/share/doc/folioset/$manual.pdf" 2>/dev/null)" != "%PDF-" ]; then
@@ -31,9 +33,11 @@ for manual in MACFolioset2 MACFolioset1; do
 done
 [ "$failed" -eq 0 ] || exit 1
 
-# The menu entry starts a program that was installed.
-exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$prefix/share/applications/com.quillmark.Folioset.desktop")
-expect -x "bin/$exec_name"
+# Each menu entry starts a program that was installed.
+for entry in "$prefix"/share/applications/*.desktop; do
+    exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")
+    expect -x "bin/$exec_name"
+done
 [ "$failed" -eq 0 ] || exit 1
 
 # The installed programs run from where they were put, without the build tree.

@@ -144,13 +144,19 @@ void TestResources::manualIsALaidOutPdf_data()
     QTest::addColumn<QString>("resource");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("says");      // what this edition's window has
+    QTest::addColumn<QStringList>("neverSays"); // what only the other edition's has
 
+    const QStringList second{QStringLiteral("Output Settings..."), QStringLiteral("Recent Folders"),
+                             QStringLiteral("Stop Adding")};
+    const QStringList first{QStringLiteral("Include Subfolders"), QStringLiteral("Add Folder"),
+                            QStringLiteral("Select First Only"), QStringLiteral("Ctrl+,")};
     QTest::newRow("folioset2") << ":/manual/MACFolioset2.pdf"
                                << "Folioset"
-                               << "folioset2";
+                               << "folioset2" << second << first;
     QTest::newRow("folioset1") << ":/manual/MACFolioset1.pdf"
                                << "Folioset Classic"
-                               << "folioset1";
+                               << "folioset1" << first << second;
 }
 
 void TestResources::manualIsALaidOutPdf()
@@ -158,6 +164,8 @@ void TestResources::manualIsALaidOutPdf()
     QFETCH(QString, resource);
     QFETCH(QString, title);
     QFETCH(QString, name);
+    QFETCH(QStringList, says);
+    QFETCH(QStringList, neverSays);
 
     const QByteArray bytes = fixtures::readBytes(resource);
     QVERIFY(bytes.startsWith("%PDF-1."));
@@ -173,6 +181,13 @@ void TestResources::manualIsALaidOutPdf()
     const QString text = pdfText(bytes);
     QVERIFY2(!text.isEmpty(), "pdftotext (poppler-utils) read nothing");
     QVERIFY(!text.contains(QStringLiteral("##")));
+    QVERIFY(!text.contains(QStringLiteral("<!--")));
+    // Each manual describes its own window, and only that.
+    const QString flowing = QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    for (const QString &phrase : says)
+        QVERIFY2(flowing.contains(phrase), qPrintable(phrase));
+    for (const QString &phrase : neverSays)
+        QVERIFY2(!flowing.contains(phrase), qPrintable(phrase));
     QVERIFY(text.contains(QStringLiteral("What %1 does").arg(title)));
     QVERIFY(text.contains(QStringLiteral("~/.config/Quillmark/%1.conf").arg(name)));
     QVERIFY(text.contains(QStringLiteral("Page 2 of %1").arg(pages.size())));
