@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libqpdf-dev
-          libxml2-dev libicu-dev libjpeg-dev libpng-dev libtiff-dev libgif-dev zlib1g-dev libgl-dev
+          libxml2-dev libicu-dev libjpeg-dev libpng-dev libtiff-dev libgif-dev zlib1g-dev libdeflate-dev libgl-dev
           fonts-dejavu-core xvfb xauth qpdf poppler-utils desktop-file-utils appstream)
 
 missing=()
