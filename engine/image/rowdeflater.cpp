@@ -7,6 +7,8 @@
 #include <array>
 #include <cstring>
 #include <deque>
+#include <memory>
+#include <span>
 #include <system_error>
 #include <thread>
 
@@ -36,6 +38,19 @@ bool tagged(const RowLayout &layout, const DeflateMethod &method)
 }
 
 using Compressor = std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor *)>;
+using Span = std::span<const unsigned char>;
+
+// Leaves new bytes as they are: an output buffer is sized for the worst case and mostly never
+// written, and pages never written cost no memory.
+template <typename T> struct UninitialisedAllocator : std::allocator<T>
+{
+    template <typename U> struct rebind
+    {
+        using other = UninitialisedAllocator<U>;
+    };
+    template <typename U> void construct(U *p) noexcept { ::new (static_cast<void *>(p)) U; }
+};
+using Bytes = std::vector<unsigned char, UninitialisedAllocator<unsigned char>>;
 
 // Room past a libdeflate block's output for what joins it to the next.
 constexpr std::size_t kJoinBytes = 8;
@@ -53,8 +68,8 @@ struct Block
 
     // Made by the calling thread before the worker starts: the large buffers then come from
     // and return to one heap, where a heap per worker thread would each keep their peak.
-    std::vector<unsigned char> filtered; // capacity for the block's rows as the stream has them
-    std::vector<unsigned char> output;   // sized for the worst case, cut to the result
+    Bytes filtered; // room for the block's rows with their filter tags, when they have them
+    Bytes output;   // sized for the worst case, cut to the result
     Compressor compressor{nullptr, libdeflate_free_compressor};
 
     std::uint32_t adler = 1; // adler32 of nothing
@@ -71,8 +86,9 @@ struct Block
 // Rows [first, end) of `block` (counting context rows) as the stream carries them, appended to
 // `out`: tagged with the filter chosen for each, or as they are. Zeros stand above the image's
 // first row.
+template <typename Out>
 void filterRows(const Block &block, const RowLayout &layout, bool tags, int first, int end,
-                std::vector<unsigned char> &out)
+                Out &out)
 {
     const std::size_t n = layout.rowBytes;
     const std::size_t stride = n + (tags ? 1 : 0);
@@ -93,9 +109,7 @@ void filterRows(const Block &block, const RowLayout &layout, bool tags, int firs
 // zlib with the window of the rows before the block set as its dictionary: the blocks make the
 // same bytes a single pass would. Raw deflate: the blocks share one zlib header and checksum,
 // written around them.
-bool deflateWithZlib(const std::vector<unsigned char> &before,
-                     const std::vector<unsigned char> &data, const DeflateMethod &method, bool last,
-                     std::vector<unsigned char> &output)
+bool deflateWithZlib(Span before, Span data, const DeflateMethod &method, bool last, Bytes &output)
 {
     z_stream z{};
     const int strategy = method.runLength ? Z_RLE : Z_DEFAULT_STRATEGY;
@@ -128,7 +142,7 @@ bool deflateWithZlib(const std::vector<unsigned char> &before,
 // its final block is cleared and an empty stored block brings its end to a byte boundary. The
 // blocks are walked with zlib, which stops at each block boundary and tells the bit where the
 // next block's header starts.
-bool continuable(std::vector<unsigned char> &data)
+bool continuable(Bytes &data)
 {
     z_stream z{};
     if (inflateInit2(&z, -15) != Z_OK)
@@ -178,9 +192,7 @@ bool continuable(std::vector<unsigned char> &data)
 
 // libdeflate compresses the block alone: whole-buffer, faster and smaller than zlib at the
 // same level; it takes no dictionary, which costs a block of megabytes next to nothing.
-bool deflateWithLibdeflate(libdeflate_compressor *compressor,
-                           const std::vector<unsigned char> &data, bool last,
-                           std::vector<unsigned char> &output)
+bool deflateWithLibdeflate(libdeflate_compressor *compressor, Span data, bool last, Bytes &output)
 {
     if (!compressor || output.size() <= kJoinBytes)
         return false;
@@ -190,8 +202,7 @@ bool deflateWithLibdeflate(libdeflate_compressor *compressor,
     return size > 0 && (last || continuable(output));
 }
 
-bool compress(Block &block, const std::vector<unsigned char> &before,
-              const std::vector<unsigned char> &data, const DeflateMethod &method)
+bool compress(Block &block, Span before, Span data, const DeflateMethod &method)
 {
     if (method.engine == DeflateMethod::Engine::Zlib)
         return deflateWithZlib(before, data, method, block.last, block.output);
@@ -199,9 +210,10 @@ bool compress(Block &block, const std::vector<unsigned char> &before,
 }
 
 // Gives `block` what its worker will fill, for `bytes` of rows as the stream has them.
-void prepare(Block &block, std::size_t bytes, const DeflateMethod &method)
+void prepare(Block &block, std::size_t bytes, bool tags, const DeflateMethod &method)
 {
-    block.filtered.reserve(bytes);
+    if (tags)
+        block.filtered.reserve(bytes);
     std::size_t bound = compressBound(uLong(bytes));
     if (method.engine == DeflateMethod::Engine::Libdeflate) {
         block.compressor.reset(libdeflate_alloc_compressor(method.level));
@@ -215,16 +227,30 @@ void prepare(Block &block, std::size_t bytes, const DeflateMethod &method)
 void deflateBlock(Block &block, const RowLayout &layout, const DeflateMethod &method)
 {
     const bool tags = tagged(layout, method);
-    std::vector<unsigned char> before;
+    const std::size_t n = layout.rowBytes;
     const int own = block.contextRows;
     const int firstContext = block.contextStartsImage ? 0 : 1;
-    if (method.engine == DeflateMethod::Engine::Zlib && own > firstContext)
-        filterRows(block, layout, tags, firstContext, own, before); // the window a pass would have
-    filterRows(block, layout, tags, own, own + block.count, block.filtered);
-    block.rows = {}; // the next block took its context already
-    block.adler = libdeflate_adler32(1, block.filtered.data(), block.filtered.size());
-    block.length = block.filtered.size();
-    block.ok = compress(block, before, block.filtered, method);
+    // The window a single pass would have; untagged rows are compressed where they are.
+    Span before;
+    std::vector<unsigned char> window;
+    if (method.engine == DeflateMethod::Engine::Zlib && own > firstContext) {
+        if (tags) {
+            filterRows(block, layout, tags, firstContext, own, window);
+            before = window;
+        } else {
+            before = Span(block.row(firstContext, n), std::size_t(own - firstContext) * n);
+        }
+    }
+    Span data(block.row(own, n), std::size_t(block.count) * n);
+    if (tags) {
+        filterRows(block, layout, tags, own, own + block.count, block.filtered);
+        block.rows = {}; // the next block took its context already
+        data = block.filtered;
+    }
+    block.adler = libdeflate_adler32(1, data.data(), data.size());
+    block.length = data.size();
+    block.ok = compress(block, before, data, method);
+    block.rows = {};
     block.filtered = {};
     block.compressor.reset();
 }
@@ -252,12 +278,13 @@ DeflateMethod chooseMethod(const Block &block, const RowLayout &layout)
     DeflateMethod best = kFiltered;
     std::size_t bestSize = ~std::size_t(0);
     for (const DeflateMethod &method : {kFiltered, kRunLength}) {
+        const bool tags = tagged(layout, method);
         Block trial;
         trial.last = true;
         std::vector<unsigned char> sample;
         for (const auto &[first, end] : sampleBands(block.count))
-            filterRows(block, layout, tagged(layout, method), first, end, sample);
-        prepare(trial, sample.size(), method);
+            filterRows(block, layout, tags, first, end, sample);
+        prepare(trial, sample.size(), false, method);
         if (compress(trial, {}, sample, method) && trial.output.size() < bestSize) {
             bestSize = trial.output.size();
             best = method;
@@ -351,8 +378,8 @@ struct RowDeflater::Private
                         std::size_t(keep) * layout.rowBytes);
         }
         dispatched += block->count;
-        prepare(*block,
-                std::size_t(block->count) * (layout.rowBytes + (tagged(layout, *method) ? 1 : 0)),
+        const bool tags = tagged(layout, *method);
+        prepare(*block, std::size_t(block->count) * (layout.rowBytes + (tags ? 1 : 0)), tags,
                 *method);
         if (threads <= 1) {
             deflateBlock(*block, layout, *method);
