@@ -2,7 +2,8 @@
 # Times `folioset-cli --mode merge` against the floor for a lossless tool that makes its output
 # durable: cat of the same bytes followed by a flush of the result to disk (cat+sync), since
 # folioset-cli flushes each PDF before it takes its name. Plain cat, img2pdf and ImageMagick's
-# convert stand beside it. Also checks that folioset-cli's memory stays flat as a set grows.
+# convert stand beside it, with the size of each one's PDF: folioset-cli's size and time are also
+# given as a share of img2pdf's. Also checks that folioset-cli's memory stays flat as a set grows.
 #
 # The machine may be shared: each of cat, cat+sync and folioset-cli is timed RUNS times and the
 # best time is kept; img2pdf and convert, far slower, are timed once. Every timed run starts
@@ -84,7 +85,7 @@ best_of() {
     wall=$best rss=$best_rss status=$first_status
 }
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
+ratio() { awk -v a="$1" -v b="$2" -v d="${3:-2}" 'BEGIN { if (b > 0) printf "%.*f", d, a / b; else print "-" }'; }
 
 megabytes() { awk -v b="$(stat -c %s "$1")" 'BEGIN { printf "%.1f", b / 1048576 }'; }
 pages() { qpdf --show-npages "$1" 2>/dev/null || echo "?"; }
@@ -102,7 +103,7 @@ imagemagick_state() {
     rm -f "$probe"
 }
 
-row() { printf '%-7s %6s %7s %6s %8s %9s %7s %6s %7s %6s %9s %7s %6s  %s\n' "$@"; }
+row() { printf '%-7s %6s %7s %6s %8s %9s %7s %6s %7s %6s %9s %7s %6s %7s %7s %7s  %s\n' "$@"; }
 
 run_set() {
     local name=$1 count=$2
@@ -125,22 +126,27 @@ run_set() {
     local target=$out/folioset/$name.pdf
     best_of 'rm -rf "$out/folioset"' "$build/cli/folioset-cli" -q --mode merge --name "$name" \
         -o "$out/folioset" --log-dir "$out/logs" "${files[@]}"
-    local fol_wall=$wall fol_rss=$rss fol_mb="-" fol_pages="-"
+    local fol_wall=$wall fol_rss=$rss fol_mb="-" fol_pages="-" fol_bytes=0
     if [ "$status" -ne 0 ] || [ ! -s "$target" ]; then
         fol_wall="failed"
         say "$name: folioset-cli failed (exit $status): $(grep -v '^$' "$bench_dir/last.err" | head -n 1)"
     else
         fol_mb=$(megabytes "$target")
+        fol_bytes=$(stat -c %s "$target")
         fol_pages=$(pages "$target")
     fi
     rm -rf "$out/folioset"
 
-    local img_wall="failed" img_rss="-" img_ratio="-"
+    local img_wall="failed" img_rss="-" img_ratio="-" img_mb="-" size_ratio="-" time_ratio="-"
     target=$out/img2pdf.pdf
     rm -f "$target"
     measure img2pdf -o "$target" "${files[@]}"
     if [ "$status" -eq 0 ] && [ -s "$target" ]; then
-        img_wall=$wall img_rss=$rss img_ratio=$(ratio "$wall" "$floor")
+        img_wall=$wall img_rss=$rss img_ratio=$(ratio "$wall" "$floor") img_mb=$(megabytes "$target")
+        if [ "$fol_wall" != failed ]; then
+            size_ratio=$(ratio "$fol_bytes" "$(stat -c %s "$target")" 3)
+            time_ratio=$(ratio "$fol_wall" "$wall")
+        fi
     else
         say "$name: img2pdf failed (exit $status): $(grep -v '^$' "$bench_dir/last.err" | head -n 1)"
     fi
@@ -161,7 +167,7 @@ run_set() {
 
     row "$name" "${#files[@]}" "$input_mb" "$cat_wall" "$floor" "$fol_wall" \
         "$(ratio "$fol_wall" "$floor")" "$fol_rss" "$fol_mb" "$fol_pages" "$img_wall" "$img_ratio" \
-        "$img_rss" "$convert_note"
+        "$img_rss" "$img_mb" "$size_ratio" "$time_ratio" "$convert_note"
 }
 
 install_missing
@@ -179,8 +185,10 @@ im_state=$(imagemagick_state)
 
 echo "folioset-cli $("$build/cli/folioset-cli" --version | awk '{print $2}'), $(img2pdf --version 2>&1 | head -n 1)," \
     "$(/usr/bin/convert -version | head -n 1 | cut -d' ' -f2-3), $(nproc) cores, best of $runs runs"
-echo "floor = cat+sync; x floor = wall time / floor; times in s, sizes in MB (RSS: peak)"
-row set files "in MB" cat floor folioset "x floor" RSS "out MB" pages img2pdf "x floor" RSS ""
+echo "floor = cat+sync; x floor = wall time / floor; times in s, sizes in MB (RSS: peak);" \
+    "size x, time x: folioset-cli's output size and wall time / img2pdf's"
+row set files "in MB" cat floor folioset "x floor" RSS "out MB" pages img2pdf "x floor" RSS "out MB" \
+    "size x" "time x" ""
 for entry in "photos $photos" "small $small" "scans $scans" "tiffs $tiffs" "bmps $bmps" "gifs $gifs"; do
     read -r name count <<<"$entry"
     run_set "$name" "$count"

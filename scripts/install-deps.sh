@@ -3,8 +3,10 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libqpdf-dev
-          libxml2-dev libicu-dev libjpeg-dev libpng-dev libtiff-dev libgif-dev zlib1g-dev libgl-dev
-          fonts-dejavu-core xvfb xauth qpdf poppler-utils desktop-file-utils appstream)
+          libxml2-dev libicu-dev libjpeg-dev libpng-dev libtiff-dev libgif-dev zlib1g-dev libdeflate-dev libgl-dev
+          fonts-dejavu-core xvfb xauth qpdf poppler-utils desktop-file-utils appstream
+          # The tests render written PDFs with other readers and compare them with the sources.
+          mupdf-tools ghostscript)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -219,6 +219,8 @@ PageImage FileImageSource::carriedJpeg() const
     image.filter = StreamFilter::Dct;
     image.origin =
         StreamOrigin::inFile(m_path, facts.fileSize, facts.modified, {{0, facts.dataLength}});
+    if (facts.rgbWithoutTransform)
+        sayComponentsAreRgb(image.origin);
     page.resolution = facts.resolution;
     page.orientation = facts.orientation;
     return page;

@@ -4,6 +4,7 @@
 #include "g4encoder.h"
 #include "rowdeflater.h"
 #include "rowreader.h"
+#include "spillfile.h"
 
 #include <algorithm>
 
@@ -38,9 +39,7 @@ std::unique_ptr<RowEncoder> colourEncoder(const RowFormat &format, SpillFile &sp
         RowLayout{format.height, format.colourRowBytes(), bytesPerPixel}, spill);
 }
 
-} // namespace
-
-std::optional<EmbeddedImage> encodeImage(RowReader &reader, SpillFile &spill, QString *reason)
+std::optional<EmbeddedImage> encodeRows(RowReader &reader, SpillFile &spill, QString *reason)
 {
     const RowFormat &format = reader.format();
     if (const auto tooLarge =
@@ -54,8 +53,8 @@ std::optional<EmbeddedImage> encodeImage(RowReader &reader, SpillFile &spill, QS
         return std::nullopt;
     std::unique_ptr<RowDeflater> alpha;
     if (format.alphaBits > 0)
-        alpha = std::make_unique<RowDeflater>(RowLayout{format.height, format.alphaRowBytes(), 0},
-                                              spill);
+        alpha = std::make_unique<RowDeflater>(
+            RowLayout{format.height, format.alphaRowBytes(), format.alphaBits / 8}, spill);
     const std::size_t alphaBytes = format.alphaRowBytes();
     bool opaque = true;
     for (int y = 0; y < format.height; ++y) {
@@ -85,6 +84,18 @@ std::optional<EmbeddedImage> encodeImage(RowReader &reader, SpillFile &spill, QS
             image.softMask = std::make_shared<EmbeddedImage>(describe(maskFormat, *mask));
         }
     }
+    return image;
+}
+
+} // namespace
+
+std::optional<EmbeddedImage> encodeImage(RowReader &reader, SpillFile &spill, QString *reason)
+{
+    const std::uint64_t start = spill.size();
+    auto image = encodeRows(reader, spill, reason);
+    // What a failed image left in the scratch file would only take room from the pages after it.
+    if (!image)
+        spill.truncate(start);
     return image;
 }
 

@@ -329,4 +329,20 @@ std::optional<JpegFacts> readJpegStreamFacts(const QString &path, const QByteArr
     return readStream(source, header, reason);
 }
 
+void sayComponentsAreRgb(StreamOrigin &origin)
+{
+    // SOI, then APP14: length 14, "Adobe", version 100, no flags, transform 0 (none).
+    static const QByteArray kStart("\xFF\xD8"
+                                   "\xFF\xEE\x00\x0E"
+                                   "Adobe\x00\x64\x00\x00\x00\x00\x00",
+                                   18);
+    if (!origin.prefix.isEmpty()) {
+        origin.prefix = kStart + origin.prefix.mid(2);
+    } else if (!origin.ranges.empty() && origin.ranges.front().length >= 2) {
+        origin.prefix = kStart;
+        origin.ranges.front().offset += 2;
+        origin.ranges.front().length -= 2;
+    }
+}
+
 } // namespace folioset::image

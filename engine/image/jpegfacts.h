@@ -43,4 +43,11 @@ std::optional<JpegFacts> readJpegStreamFacts(const QString &path, const QByteArr
                                              std::uint64_t offset, std::uint64_t length,
                                              QString *reason);
 
+// Makes the JPEG stream that `origin` gives (its start-of-image marker first, in the prefix or
+// at the first range) say outright that its three components are RGB: an Adobe segment with
+// colour transform 0 right after that marker. Without it the data leaves the question to the
+// reader, and readers answer it differently (component ids, /ColorTransform, a default of
+// their own). The coded data stays as it is.
+void sayComponentsAreRgb(StreamOrigin &origin);
+
 } // namespace folioset::image

@@ -1,144 +1,63 @@
 #include "rowdeflater.h"
 
+#include "rowfilter.h"
 #include "spillfile.h"
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <memory>
+#include <span>
 #include <system_error>
 #include <thread>
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 namespace folioset::image {
 
 namespace {
 
-// PNG filter types; rows without a tag byte are plain samples, read without a predictor.
-enum Filter : int {
-    Untagged = -1,
-    None = 0,
-    Sub = 1,
-    Up = 2,
-    Paeth = 4,
-};
-
-struct Method
-{
-    int filter;
-    int level;
-    int strategy;
-};
-
-// Palette indices and masks: filters do not help them, and the data is small next to the
-// samples of a photo, so a dearer level costs little time.
-constexpr Method kPacked{Untagged, 6, Z_DEFAULT_STRATEGY};
-
-// Tried on a sample of every image of whole samples; the smallest wins. Run-length matching is
-// both the fastest and the smallest on scans of text, where most rows are runs of paper. Level 3
-// with a row filter beats level 6 without one (the plain zlib data other converters write) on
-// photos and noisy scans at a third of the time. Average is left out: it never won on photos or
-// scans and is the dearest filter after Paeth.
-constexpr std::array<Method, 6> kCandidates{{
-    {Untagged, 1, Z_RLE},
-    {Up, 1, Z_RLE},
-    {Untagged, 3, Z_DEFAULT_STRATEGY},
-    {Sub, 3, Z_DEFAULT_STRATEGY},
-    {Up, 3, Z_DEFAULT_STRATEGY},
-    {Paeth, 3, Z_DEFAULT_STRATEGY},
-}};
-
 constexpr std::size_t kWindow = 32 * 1024;
-constexpr std::size_t kBatch = 256 * 1024; // filtered bytes handed to zlib at a time
 constexpr std::size_t kOutputChunk = 256 * 1024;
 constexpr std::size_t kBlockBytes = 2 * 1024 * 1024;
 constexpr int kMaxThreads = 4;
 
-// Written without branches so the compiler can vectorise the loop that calls it.
-inline int paethPredictor(int a, int b, int c)
+// Palette indices and samples below 8 bits: filters do not help them, and zlib makes a little
+// less of them than libdeflate at the same level (GIF pictures: 1.3% less).
+constexpr DeflateMethod kPacked{DeflateMethod::Engine::Zlib, 6, false};
+// The trial's candidates for whole pixels: filtered rows for photos and noisy scans, run-length
+// matching for clean scans, where most rows are runs of paper.
+constexpr DeflateMethod kFiltered{};
+constexpr DeflateMethod kRunLength{DeflateMethod::Engine::Zlib, 1, true};
+
+bool tagged(const RowLayout &layout, const DeflateMethod &method)
 {
-    const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
-    const int bc = pb <= pc ? b : c;
-    return pa <= pb && pa <= pc ? a : bc;
+    return layout.bytesPerPixel > 0 && !method.runLength;
 }
 
-// `row` filtered against `up` (the row above; zeros above the first) into `out`, tag byte
-// first. Returns the bytes written.
-std::size_t filterRow(int filter, const unsigned char *row, const unsigned char *up,
-                      unsigned char *out, std::size_t n, std::size_t bpp)
+using Compressor = std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor *)>;
+using Span = std::span<const unsigned char>;
+
+// Leaves new bytes as they are: an output buffer is sized for the worst case and mostly never
+// written, and pages never written cost no memory.
+template <typename T> struct UninitialisedAllocator : std::allocator<T>
 {
-    if (filter == Untagged) {
-        std::memcpy(out, row, n);
-        return n;
-    }
-    *out++ = static_cast<unsigned char>(filter);
-    bpp = std::min(bpp, n);
-    switch (filter) {
-    case Sub:
-        std::memcpy(out, row, bpp);
-        for (std::size_t i = bpp; i < n; ++i)
-            out[i] = static_cast<unsigned char>(row[i] - row[i - bpp]);
-        break;
-    case Up:
-        for (std::size_t i = 0; i < n; ++i)
-            out[i] = static_cast<unsigned char>(row[i] - up[i]);
-        break;
-    case Paeth:
-        for (std::size_t i = 0; i < bpp; ++i)
-            out[i] = static_cast<unsigned char>(row[i] - up[i]);
-        for (std::size_t i = bpp; i < n; ++i)
-            out[i] = static_cast<unsigned char>(row[i] -
-                                                paethPredictor(row[i - bpp], up[i], up[i - bpp]));
-        break;
-    default:
-        std::memcpy(out, row, n);
-        break;
-    }
-    return n + 1;
-}
-
-struct DeflateStream
-{
-    z_stream z{};
-    bool ready = false;
-
-    // Raw deflate: the blocks share one zlib header and checksum, written around them.
-    explicit DeflateStream(const Method &method)
+    template <typename U> struct rebind
     {
-        ready = deflateInit2(&z, method.level, Z_DEFLATED, -15, 8, method.strategy) == Z_OK;
-    }
-    ~DeflateStream()
-    {
-        if (ready)
-            deflateEnd(&z);
-    }
-    DeflateStream(const DeflateStream &) = delete;
-    DeflateStream &operator=(const DeflateStream &) = delete;
-
-    template <typename Sink>
-    bool feed(const unsigned char *data, std::size_t length, int flush,
-              std::vector<unsigned char> &output, const Sink &sink)
-    {
-        z.next_in = const_cast<unsigned char *>(data);
-        z.avail_in = uInt(length);
-        do {
-            z.next_out = output.data();
-            z.avail_out = uInt(output.size());
-            if (deflate(&z, flush) == Z_STREAM_ERROR)
-                return false;
-            const std::size_t produced = output.size() - z.avail_out;
-            if (produced > 0)
-                sink(output.data(), produced);
-        } while (z.avail_out == 0);
-        return true;
-    }
+        using other = UninitialisedAllocator<U>;
+    };
+    template <typename U> void construct(U *p) noexcept { ::new (static_cast<void *>(p)) U; }
 };
+using Bytes = std::vector<unsigned char, UninitialisedAllocator<unsigned char>>;
 
-// Consecutive rows of the image with the rows before them that the filters and the deflate
-// window look back on. Every block but the last ends on a byte boundary with a non-final deflate
-// block (a sync flush), so the outputs placed one after the other are a single stream.
+// Room past a libdeflate block's output for what joins it to the next.
+constexpr std::size_t kJoinBytes = 8;
+
+// Consecutive rows of the image with the rows before them that the filters (and zlib's window)
+// look back on. Every block but the last ends on a byte boundary without closing the deflate
+// stream, so the outputs placed one after the other are a single stream.
 struct Block
 {
     std::vector<unsigned char> rows; // context rows, then the block's own
@@ -146,10 +65,14 @@ struct Block
     bool contextStartsImage = true; // else the first context row only serves as the row above
     int count = 0;
     bool last = false;
-    Method method{};
 
-    std::vector<unsigned char> output;
-    uLong adler = 1; // adler32 of nothing
+    // Made by the calling thread before the worker starts: the large buffers then come from
+    // and return to one heap, where a heap per worker thread would each keep their peak.
+    Bytes filtered; // room for the block's rows with their filter tags, when they have them
+    Bytes output;   // sized for the worst case, cut to the result
+    Compressor compressor{nullptr, libdeflate_free_compressor};
+
+    std::uint32_t adler = 1; // adler32 of nothing
     std::uint64_t length = 0;
     bool ok = false;
     std::jthread worker;
@@ -160,64 +83,176 @@ struct Block
     }
 };
 
-// Filters rows [first, end) of `block` (counting context rows) in batches, handing each batch
-// to `use`; zeros stand above the image's first row.
-template <typename Use>
-void filterRows(const Block &block, const RowLayout &layout, int filter, int first, int end,
-                std::vector<unsigned char> &buffer, const Use &use)
+// Rows [first, end) of `block` (counting context rows) as the stream carries them, appended to
+// `out`: tagged with the filter chosen for each, or as they are. Zeros stand above the image's
+// first row.
+template <typename Out>
+void filterRows(const Block &block, const RowLayout &layout, bool tags, int first, int end,
+                Out &out)
 {
     const std::size_t n = layout.rowBytes;
-    const std::size_t stride = n + (filter == Untagged ? 0 : 1);
-    const std::size_t bpp = std::size_t(std::max(1, layout.bytesPerPixel));
-    const std::vector<unsigned char> zeros(first == 0 ? n : 0, 0);
-    const std::size_t perBatch = std::max<std::size_t>(1, buffer.size() / stride);
-    for (int y = first; y < end;) {
-        const int count = int(std::min<std::size_t>(perBatch, std::size_t(end - y)));
-        std::size_t filled = 0;
-        for (int i = 0; i < count; ++i, ++y) {
-            const unsigned char *up = y == 0 ? zeros.data() : block.row(y - 1, n);
-            filled += filterRow(filter, block.row(y, n), up, buffer.data() + filled, n, bpp);
+    const std::size_t stride = n + (tags ? 1 : 0);
+    const std::size_t start = out.size();
+    out.resize(start + std::size_t(end - first) * stride);
+    const std::vector<unsigned char> zeros(first == 0 && tags ? n : 0, 0);
+    unsigned char *target = out.data() + start;
+    for (int y = first; y < end; ++y, target += stride) {
+        if (!tags) {
+            std::memcpy(target, block.row(y, n), n);
+            continue;
         }
-        use(buffer.data(), filled, y == end);
+        const unsigned char *up = y == 0 ? zeros.data() : block.row(y - 1, n);
+        filterRow(block.row(y, n), up, n, std::size_t(layout.bytesPerPixel), target);
     }
 }
 
-void deflateBlock(Block &block, const RowLayout &layout)
+// zlib with the window of the rows before the block set as its dictionary: the blocks make the
+// same bytes a single pass would. Raw deflate: the blocks share one zlib header and checksum,
+// written around them.
+bool deflateWithZlib(Span before, Span data, const DeflateMethod &method, bool last, Bytes &output)
 {
-    const Method &method = block.method;
-    DeflateStream stream(method);
-    if (!stream.ready)
-        return;
-    const std::size_t stride = layout.rowBytes + (method.filter == Untagged ? 0 : 1);
-    std::vector<unsigned char> buffer(std::max(kBatch, stride));
+    z_stream z{};
+    const int strategy = method.runLength ? Z_RLE : Z_DEFAULT_STRATEGY;
+    if (deflateInit2(&z, method.level, Z_DEFLATED, -15, 8, strategy) != Z_OK)
+        return false;
+    bool ok = true;
+    if (!before.empty()) {
+        const std::size_t keep = std::min(before.size(), kWindow);
+        ok = deflateSetDictionary(&z, before.data() + before.size() - keep, uInt(keep)) == Z_OK;
+    }
+    z.next_in = const_cast<unsigned char *>(data.data());
+    z.avail_in = uInt(data.size());
+    std::size_t used = 0;
+    while (ok) {
+        if (used == output.size())
+            output.resize(std::max<std::size_t>(kOutputChunk, 2 * output.size()));
+        z.next_out = output.data() + used;
+        z.avail_out = uInt(output.size() - used);
+        ok = deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH) != Z_STREAM_ERROR;
+        used = output.size() - z.avail_out;
+        if (z.avail_out != 0)
+            break;
+    }
+    output.resize(used);
+    deflateEnd(&z);
+    return ok;
+}
+
+// Turns a whole raw deflate stream into the first part of a longer one: the last-block bit of
+// its final block is cleared and an empty stored block brings its end to a byte boundary. The
+// blocks are walked with zlib, which stops at each block boundary and tells the bit where the
+// next block's header starts.
+bool continuable(Bytes &data)
+{
+    z_stream z{};
+    if (inflateInit2(&z, -15) != Z_OK)
+        return false;
+    z.next_in = data.data();
+    z.avail_in = uInt(data.size());
+    std::array<unsigned char, 16 * 1024> sink;
+    std::size_t headerByte = 0;
+    unsigned headerBit = 1;
+    int unusedAtEnd = -1;
+    int status = Z_OK;
+    while (status == Z_OK) {
+        z.next_out = sink.data();
+        z.avail_out = uInt(sink.size());
+        status = inflate(&z, Z_BLOCK);
+        if (status == Z_OK && (z.data_type & 128)) {
+            // Between blocks, or after the last: the next bit is in the unused high bits of the
+            // last byte read, or at the next byte when none is left.
+            const int unused = z.data_type & 7;
+            const auto consumed = std::size_t(z.next_in - data.data());
+            if (z.data_type & 64) {
+                unusedAtEnd = unused;
+            } else {
+                headerByte = unused ? consumed - 1 : consumed;
+                headerBit = unused ? 0x100u >> unused : 1u;
+            }
+        }
+    }
+    const int unused = unusedAtEnd;
+    const bool whole =
+        status == Z_STREAM_END && z.avail_in == 0 && unused >= 0 && headerByte < data.size();
+    inflateEnd(&z);
+    if (!whole)
+        return false;
+    data[headerByte] = static_cast<unsigned char>(data[headerByte] & ~headerBit);
+    if (unused == 0)
+        return true;
+    // A stored block's three header bits, all zero, then padding to the byte: the padding of the
+    // last byte takes them when it has room, else one more byte does.
+    data.back() = static_cast<unsigned char>(data.back() & ((0x100u >> unused) - 1));
+    if (unused < 3)
+        data.push_back(0);
+    for (const unsigned char byte : {0x00, 0x00, 0xFF, 0xFF}) // LEN 0, NLEN
+        data.push_back(byte);
+    return true;
+}
+
+// libdeflate compresses the block alone: whole-buffer, faster and smaller than zlib at the
+// same level; it takes no dictionary, which costs a block of megabytes next to nothing.
+bool deflateWithLibdeflate(libdeflate_compressor *compressor, Span data, bool last, Bytes &output)
+{
+    if (!compressor || output.size() <= kJoinBytes)
+        return false;
+    const std::size_t size = libdeflate_deflate_compress(compressor, data.data(), data.size(),
+                                                         output.data(), output.size() - kJoinBytes);
+    output.resize(size); // keeps the room for joining
+    return size > 0 && (last || continuable(output));
+}
+
+bool compress(Block &block, Span before, Span data, const DeflateMethod &method)
+{
+    if (method.engine == DeflateMethod::Engine::Zlib)
+        return deflateWithZlib(before, data, method, block.last, block.output);
+    return deflateWithLibdeflate(block.compressor.get(), data, block.last, block.output);
+}
+
+// Gives `block` what its worker will fill, for `bytes` of rows as the stream has them.
+void prepare(Block &block, std::size_t bytes, bool tags, const DeflateMethod &method)
+{
+    if (tags)
+        block.filtered.reserve(bytes);
+    std::size_t bound = compressBound(uLong(bytes));
+    if (method.engine == DeflateMethod::Engine::Libdeflate) {
+        block.compressor.reset(libdeflate_alloc_compressor(method.level));
+        bound = block.compressor
+                    ? libdeflate_deflate_compress_bound(block.compressor.get(), bytes) + kJoinBytes
+                    : 0;
+    }
+    block.output.resize(bound);
+}
+
+void deflateBlock(Block &block, const RowLayout &layout, const DeflateMethod &method)
+{
+    const bool tags = tagged(layout, method);
+    const std::size_t n = layout.rowBytes;
     const int own = block.contextRows;
     const int firstContext = block.contextStartsImage ? 0 : 1;
-    if (own > firstContext) {
-        // The window a single pass would have: the filtered rows just before this block.
-        std::vector<unsigned char> before;
-        before.reserve(std::size_t(own - firstContext) * stride);
-        filterRows(block, layout, method.filter, firstContext, own, buffer,
-                   [&](const unsigned char *data, std::size_t length, bool) {
-                       before.insert(before.end(), data, data + length);
-                   });
-        const std::size_t keep = std::min(before.size(), kWindow);
-        if (deflateSetDictionary(&stream.z, before.data() + before.size() - keep, uInt(keep)) !=
-            Z_OK)
-            return;
+    // The window a single pass would have; untagged rows are compressed where they are.
+    Span before;
+    std::vector<unsigned char> window;
+    if (method.engine == DeflateMethod::Engine::Zlib && own > firstContext) {
+        if (tags) {
+            filterRows(block, layout, tags, firstContext, own, window);
+            before = window;
+        } else {
+            before = Span(block.row(firstContext, n), std::size_t(own - firstContext) * n);
+        }
     }
-    std::vector<unsigned char> output(kOutputChunk);
-    const auto keep = [&block](const unsigned char *data, std::size_t length) {
-        block.output.insert(block.output.end(), data, data + length);
-    };
-    bool ok = true;
-    filterRows(block, layout, method.filter, own, own + block.count, buffer,
-               [&](const unsigned char *data, std::size_t length, bool end) {
-                   block.adler = adler32_z(block.adler, data, length);
-                   block.length += length;
-                   const int flush = !end ? Z_NO_FLUSH : block.last ? Z_FINISH : Z_SYNC_FLUSH;
-                   ok = ok && stream.feed(data, length, flush, output, keep);
-               });
-    block.ok = ok;
+    Span data(block.row(own, n), std::size_t(block.count) * n);
+    if (tags) {
+        filterRows(block, layout, tags, own, own + block.count, block.filtered);
+        block.rows = {}; // the next block took its context already
+        data = block.filtered;
+    }
+    block.adler = libdeflate_adler32(1, data.data(), data.size());
+    block.length = data.size();
+    block.ok = compress(block, before, data, method);
+    block.rows = {};
+    block.filtered = {};
+    block.compressor.reset();
 }
 
 // Bands of rows spread over `height` rows, as [first, end) pairs.
@@ -235,29 +270,23 @@ std::vector<std::pair<int, int>> sampleBands(int height)
     return result;
 }
 
-// The candidate that makes the least of a sample of the block's rows.
-Method chooseMethod(const Block &block, const RowLayout &layout)
+// The candidate that makes the least of a sample of the first block's rows.
+DeflateMethod chooseMethod(const Block &block, const RowLayout &layout)
 {
     if (layout.bytesPerPixel <= 0)
         return kPacked;
-    std::vector<unsigned char> buffer(kBatch + layout.rowBytes + 1), output(kOutputChunk);
-    Method best = kCandidates[0];
+    DeflateMethod best = kFiltered;
     std::size_t bestSize = ~std::size_t(0);
-    for (const Method &method : kCandidates) {
-        DeflateStream stream(method);
-        std::size_t size = 0;
-        const auto count = [&size](const unsigned char *, std::size_t length) { size += length; };
-        bool ok = stream.ready;
-        for (const auto &[first, end] : sampleBands(block.count)) {
-            const int offset = block.contextRows;
-            filterRows(block, layout, method.filter, offset + first, offset + end, buffer,
-                       [&](const unsigned char *data, std::size_t length, bool) {
-                           ok = ok && stream.feed(data, length, Z_NO_FLUSH, output, count);
-                       });
-        }
-        ok = ok && stream.feed(nullptr, 0, Z_FINISH, output, count);
-        if (ok && size < bestSize) {
-            bestSize = size;
+    for (const DeflateMethod &method : {kFiltered, kRunLength}) {
+        const bool tags = tagged(layout, method);
+        Block trial;
+        trial.last = true;
+        std::vector<unsigned char> sample;
+        for (const auto &[first, end] : sampleBands(block.count))
+            filterRows(block, layout, tags, first, end, sample);
+        prepare(trial, sample.size(), false, method);
+        if (compress(trial, {}, sample, method) && trial.output.size() < bestSize) {
+            bestSize = trial.output.size();
             best = method;
         }
     }
@@ -271,11 +300,10 @@ struct RowDeflater::Private
     RowLayout layout;
     SpillFile &spill;
     int threads;
+    std::optional<DeflateMethod> method; // chosen on the first block when not given
     int blockRows;
-    int contextLimit; // rows kept for the next block: the window's worth and the row above
     std::unique_ptr<Block> filling = std::make_unique<Block>();
     std::deque<std::unique_ptr<Block>> running;
-    std::optional<Method> method;
     int committed = 0;
     int dispatched = 0; // rows handed to blocks already started
     bool headerWritten = false;
@@ -283,12 +311,19 @@ struct RowDeflater::Private
     EncodedRows result;
     QString failure;
 
-    Private(const RowLayout &l, SpillFile &s, int t) : layout(l), spill(s), threads(t)
+    Private(const RowLayout &l, SpillFile &s, int t, std::optional<DeflateMethod> m)
+        : layout(l), spill(s), threads(t), method(m)
     {
         const std::size_t n = std::max<std::size_t>(1, layout.rowBytes);
         blockRows = int(std::max<std::size_t>(4, kBlockBytes / n));
-        contextLimit = int((kWindow + n) / n + 1);
         filling->rows.resize(std::size_t(blockRows) * n);
+    }
+
+    // Rows kept for the next block: the row above, and zlib's window.
+    int contextLimit() const
+    {
+        const std::size_t n = std::max<std::size_t>(1, layout.rowBytes);
+        return method->engine == DeflateMethod::Engine::Zlib ? int((kWindow + n) / n + 1) : 1;
     }
 
     bool append(const void *data, std::size_t length)
@@ -328,14 +363,13 @@ struct RowDeflater::Private
     void dispatch(bool last)
     {
         std::unique_ptr<Block> block = std::move(filling);
+        block->last = last;
         if (!method)
             method = chooseMethod(*block, layout);
-        block->method = *method;
-        block->last = last;
         if (!last) {
             // The next block starts with this one's tail.
             const int total = block->contextRows + block->count;
-            const int keep = std::min(contextLimit, total);
+            const int keep = std::min(contextLimit(), total);
             filling = std::make_unique<Block>();
             filling->contextRows = keep;
             filling->contextStartsImage = dispatched + block->count == keep;
@@ -344,8 +378,11 @@ struct RowDeflater::Private
                         std::size_t(keep) * layout.rowBytes);
         }
         dispatched += block->count;
+        const bool tags = tagged(layout, *method);
+        prepare(*block, std::size_t(block->count) * (layout.rowBytes + (tags ? 1 : 0)), tags,
+                *method);
         if (threads <= 1) {
-            deflateBlock(*block, layout);
+            deflateBlock(*block, layout, *method);
             collect(*block);
             return;
         }
@@ -354,10 +391,9 @@ struct RowDeflater::Private
             running.pop_front();
         }
         Block *raw = block.get();
-        const RowLayout copy = layout;
-        const auto deflate = [raw, copy] {
+        const auto deflate = [raw, layout = layout, method = *method] {
             try {
-                deflateBlock(*raw, copy);
+                deflateBlock(*raw, layout, method);
             } catch (...) {
                 raw->ok = false;
             }
@@ -371,8 +407,9 @@ struct RowDeflater::Private
     }
 };
 
-RowDeflater::RowDeflater(const RowLayout &layout, SpillFile &spill, int threads)
-    : d(std::make_unique<Private>(layout, spill, threads > 0 ? threads : defaultThreads()))
+RowDeflater::RowDeflater(const RowLayout &layout, SpillFile &spill, int threads,
+                         std::optional<DeflateMethod> method)
+    : d(std::make_unique<Private>(layout, spill, threads > 0 ? threads : defaultThreads(), method))
 {}
 
 RowDeflater::~RowDeflater() = default; // the workers' threads join as their blocks go
@@ -417,8 +454,8 @@ std::optional<EncodedRows> RowDeflater::finish(QString *reason)
         static_cast<unsigned char>(adler >> 24), static_cast<unsigned char>(adler >> 16),
         static_cast<unsigned char>(adler >> 8), static_cast<unsigned char>(adler)};
     if (d->append(trailer, sizeof trailer)) {
-        d->result.filter = d->method && d->method->filter != Untagged ? StreamFilter::FlatePredict
-                                                                      : StreamFilter::Flate;
+        d->result.filter =
+            tagged(d->layout, *d->method) ? StreamFilter::FlatePredict : StreamFilter::Flate;
         return std::move(d->result);
     }
     if (reason)

@@ -86,6 +86,14 @@ bool SpillFile::put(std::uint64_t offset, const char *data, std::size_t length, 
     return true;
 }
 
+bool SpillFile::truncate(std::uint64_t offset)
+{
+    if (offset > m_size || ::ftruncate(m_fd, off_t(offset)) != 0)
+        return false;
+    m_size = offset;
+    return true;
+}
+
 bool SpillFile::read(std::uint64_t offset, char *data, std::size_t length) const
 {
     while (length > 0) {

@@ -28,6 +28,8 @@ public:
     bool append(const char *data, std::size_t length, QString *reason);
     // Overwrites bytes already appended; false, with a reason, past the end or on failure.
     bool writeAt(std::uint64_t offset, const char *data, std::size_t length, QString *reason);
+    // Gives back the bytes from `offset` on (an image that failed half-way); false on failure.
+    bool truncate(std::uint64_t offset);
     // Reads exactly `length` bytes at `offset`; false when the file cannot give them.
     bool read(std::uint64_t offset, char *data, std::size_t length) const;
     // Why the first write failed ("... No space left on device"); empty while none has. A

@@ -165,6 +165,8 @@ std::optional<PageImage> makeTiffPage(const QString &path, int page, const Spill
             image.filter = StreamFilter::Dct;
             image.origin.prefix = tables;
             image.origin.ranges = {{data.offset, data.length}};
+            if (jpeg->rgbWithoutTransform)
+                sayComponentsAreRgb(image.origin);
             return result;
         }
     }

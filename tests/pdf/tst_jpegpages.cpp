@@ -171,7 +171,9 @@ private slots:
         QCOMPARE(dict.getKey("/Decode").unparse() == "[ 1 0 1 0 1 0 1 0 ]", space == "/DeviceCMYK");
     }
 
-    void rgbJpegWithoutAdobeMarkerIsNotTakenForYCbCr()
+    // RGB that only its component ids tell from YCbCr: some readers go by the ids, some by
+    // /ColorTransform, some by their own default. An Adobe segment settles it for all.
+    void rgbJpegWithoutAdobeMarkerGetsOne()
     {
         const QString path = file(QStringLiteral("rgb-plain.jpg"));
         fixtures::JpegOptions options;
@@ -182,7 +184,16 @@ private slots:
         auto image = roundTrip(path, &pdf);
         QCOMPARE(
             image.getDict().getKey("/DecodeParms").getKey("/ColorTransform").getIntValueAsInt(), 0);
-        QCOMPARE(readback::rawData(image), fixtures::readBytes(path));
+        const QByteArray source = fixtures::readBytes(path);
+        const QByteArray stream = readback::rawData(image);
+        // Start marker, APP14 "Adobe" version 100, no flags, transform 0; then the file as it is.
+        const QByteArray adobe("\xFF\xEE\x00\x0E"
+                               "Adobe\x00\x64\x00\x00\x00\x00\x00",
+                               16);
+        QCOMPARE(stream, source.left(2) + adobe + source.mid(2));
+        const QImage fromFile = QImage::fromData(source, "JPEG");
+        QVERIFY(!fromFile.isNull());
+        QCOMPARE(QImage::fromData(stream, "JPEG"), fromFile);
     }
 
     void keepsShortTrailingBytesAndDropsALongTrailer()

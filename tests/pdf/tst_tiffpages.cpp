@@ -337,15 +337,18 @@ private slots:
     void wholeJpegStripsAreCarried_data()
     {
         QTest::addColumn<int>("rowsPerStrip");
+        QTest::addColumn<int>("photometric");
         QTest::addColumn<QByteArray>("filter");
-        QTest::newRow("one strip") << 0 << QByteArray("/DCTDecode");
-        QTest::newRow("strips") << 16 << QByteArray("/FlateDecode");
+        QTest::newRow("one strip") << 0 << PHOTOMETRIC_YCBCR << QByteArray("/DCTDecode");
+        QTest::newRow("strips") << 16 << PHOTOMETRIC_YCBCR << QByteArray("/FlateDecode");
+        QTest::newRow("one strip, RGB") << 0 << PHOTOMETRIC_RGB << QByteArray("/DCTDecode");
     }
     void wholeJpegStripsAreCarried()
     {
         QFETCH(int, rowsPerStrip);
+        QFETCH(int, photometric);
         QFETCH(QByteArray, filter);
-        TiffPage source = page(96, 64, PHOTOMETRIC_YCBCR, 3, 8);
+        TiffPage source = page(96, 64, photometric, 3, 8);
         source.compression = COMPRESSION_JPEG;
         source.jpegQuality = 90;
         source.rowsPerStrip = rowsPerStrip;
@@ -359,9 +362,15 @@ private slots:
             QCOMPARE(readback::samples(image), decoded);
             return;
         }
-        // The file's tables and its strip make one JPEG, decoded as libtiff decodes the page.
-        const QImage jpeg = QImage::fromData(readback::rawData(image), "JPEG")
-                                .convertToFormat(QImage::Format_RGB888);
+        // The file's tables and its strip make one JPEG, decoded as libtiff decodes the page;
+        // RGB components say so with an Adobe segment (transform 0) after the start marker.
+        const QByteArray stream = readback::rawData(image);
+        QCOMPARE(stream.mid(2, 16).startsWith("\xFF\xEE\x00\x0E"
+                                              "Adobe"),
+                 photometric == PHOTOMETRIC_RGB);
+        if (photometric == PHOTOMETRIC_RGB)
+            QCOMPARE(stream.at(17), '\0');
+        const QImage jpeg = QImage::fromData(stream, "JPEG").convertToFormat(QImage::Format_RGB888);
         QCOMPARE(jpeg.size(), QSize(96, 64));
         QByteArray pixels;
         for (int y = 0; y < jpeg.height(); ++y)
