@@ -143,7 +143,7 @@ int main(int argc, char **argv)
             ++pages;
             for (Variant &variant : variants) {
                 QString reason;
-                const auto spill = SpillFile::create(&reason);
+                const auto spill = SpillFile::create(QString(), &reason);
                 if (!spill || !compress(rows, variant, *spill)) {
                     std::fprintf(stderr, "%s failed on %s\n", variant.name.c_str(), argv[i]);
                     return 1;

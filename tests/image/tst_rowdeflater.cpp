@@ -430,7 +430,7 @@ private slots:
         }
         const RowLayout layout{10, n, 3};
         QString reason;
-        const auto spill = SpillFile::create(&reason);
+        const auto spill = SpillFile::create(QString(), &reason);
         QVERIFY(spill);
         const Deflated deflated = deflate(*spill, layout, source);
         QVERIFY2(deflated.rows, qPrintable(deflated.reason));
@@ -449,14 +449,8 @@ private slots:
         const fixtures::SmallDisk disk(2 * 1024 * 1024);
         if (!disk.mounted())
             QSKIP(qPrintable(disk.refusal()));
-        const QByteArray savedTemp = qgetenv("TMPDIR");
-        qputenv("TMPDIR", QFile::encodeName(disk.path()));
         QString reason;
-        const auto spill = SpillFile::create(&reason);
-        if (savedTemp.isNull())
-            qunsetenv("TMPDIR");
-        else
-            qputenv("TMPDIR", savedTemp);
+        const auto spill = SpillFile::create(disk.path(), &reason);
         QVERIFY2(spill, qPrintable(reason));
         QVERIFY(spill->append("kept", 4, &reason));
         // Noise does not compress: 6 MB of it cannot fit.
