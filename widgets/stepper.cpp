@@ -1,6 +1,7 @@
 #include "stepper.h"
 
 #include <QKeyEvent>
+#include <QPainter>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -8,10 +9,17 @@
 
 namespace folioset {
 
+namespace {
+
+constexpr int focusRing = 2;
+
+} // namespace
+
 Stepper::Stepper(QWidget *parent) : QWidget(parent)
 {
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    // Room around the arrows for the ring that shows the keyboard focus.
+    layout->setContentsMargins(focusRing, focusRing, focusRing, focusRing);
     layout->setSpacing(0);
     const auto arrow = [this, layout](Qt::ArrowType type, const QString &name, auto step) {
         auto *button = new QToolButton(this);
@@ -48,6 +56,16 @@ void Stepper::setMaximum(int maximum)
 {
     m_maximum = maximum;
     setValue(m_value);
+}
+
+void Stepper::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QPainter painter(this);
+    painter.setPen(QPen(palette().color(QPalette::Highlight), focusRing));
+    painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
 }
 
 void Stepper::keyPressEvent(QKeyEvent *event)
