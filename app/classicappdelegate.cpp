@@ -281,6 +281,7 @@ void ClassicAppDelegate::resetView(bool enable)
         item->setEnabled(enable);
     ui.exportToolbarItem->setEnabled(enable && hasFiles);
     ui.exportMenuItem->setEnabled(enable && hasFiles);
+    ui.removeMenuItem->setEnabled(enable && hasFiles);
     for (QWidget *command : std::initializer_list<QWidget *>{
              ui.openFileButton, ui.getInfoButton, ui.openEnclosedFolderButton, ui.selectAllButton,
              ui.deselectAllButton, ui.removeSelectedFilesButton, ui.removeAllFilesButton})

@@ -12,6 +12,7 @@
 #include "platform/paths.h"
 #include "platform/systemlog.h"
 #include "usage/usagesreportingwindowcontroller.h"
+#include "widgets/valuelabel.h"
 #include "windows/alerts.h"
 
 #include <QDir>

@@ -14,6 +14,7 @@
 #include "platform/edition.h"
 #include "platform/systemlog.h"
 #include "platform/workspace.h"
+#include "widgets/valuelabel.h"
 #include "windows/alert.h"
 #include "windows/alerts.h"
 
@@ -71,6 +72,7 @@ void ShellController::connectFileList()
     connect(m_ui->addFolderMenuItem, &QAction::triggered, this, &ShellController::addFolder);
     connect(m_ui->importMenuItem, &QAction::triggered, this, &ShellController::importAction);
     connect(m_ui->exportMenuItem, &QAction::triggered, this, &ShellController::exportAction);
+    connect(m_ui->removeMenuItem, &QAction::triggered, this, &ShellController::removeFiles);
 
     // Names in natural order until the user picks another column; every load keeps to it.
     table->horizontalHeader()->setSortIndicator(FileListModel::columnOf(QStringLiteral("name")),

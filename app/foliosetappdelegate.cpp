@@ -63,6 +63,8 @@ void FoliosetAppDelegate::buildWindow()
     m_ui->clearProcessedFilesBtn = m_outputUi->clearProcessedFilesBtn;
     prepareWindow();
 
+    // Segment 2 stands for the include-subfolders choice; the others run their commands.
+    m_form->filesFoldersSegmented->setSegmentKind(2, SegmentedControl::Kind::Toggle);
     m_form->mainTableView->horizontalHeader()->setSectionsMovable(true);
     m_form->splitView->setStretchFactor(0, 1);
     m_form->splitView->setStretchFactor(1, 0);
@@ -72,23 +74,24 @@ void FoliosetAppDelegate::buildWindow()
 
 void FoliosetAppDelegate::orderTabs()
 {
-    // Tab walks the window as it is read: the top row, the list, the settings, the bottom row.
-    // The segmented controls are made of one button per segment, so the order is set on the
-    // buttons themselves.
+    // Tab reads the window as the user works in it: the list, then the commands (those on the
+    // list, the recent folders, the conversion's, help), then the settings. The segmented
+    // controls are made of one button per segment, so the order is set on the buttons themselves.
     ::Ui::MainWindow2 &ui = *m_form;
-    QList<QWidget *> order;
+    QList<QWidget *> order{ui.mainTableView};
     const auto segments = [&order](const SegmentedControl *control) {
         for (int i = 0; i < control->segmentCount(); ++i)
             order << control->button(i);
     };
     segments(ui.filesFoldersSegmented);
     segments(ui.navigationSegmented);
-    order << ui.recentFoldersPopup << ui.mainTableView << ui.cancelBtn << ui.settingTabView
-          << ui.singleImagePDFBtn << ui.singleMultiPagePDFBtn << ui.singleMultiPagePDFName
-          << ui.groupMultiPagePDFBtn << ui.groupMultiPagePDFCount << ui.groupMultiPagePDFStepper
-          << ui.groupMultiPagePDFName << ui.applyDocumentSetingsbtn << ui.pdfSetingsbtn;
-    segments(ui.helpSegmented);
+    order << ui.recentFoldersPopup << ui.cancelBtn;
     segments(ui.commandSegmented);
+    segments(ui.helpSegmented);
+    order << ui.settingTabView << ui.singleImagePDFBtn << ui.singleMultiPagePDFBtn
+          << ui.singleMultiPagePDFName << ui.groupMultiPagePDFBtn << ui.groupMultiPagePDFCount
+          << ui.groupMultiPagePDFStepper << ui.groupMultiPagePDFName << ui.applyDocumentSetingsbtn
+          << ui.pdfSetingsbtn;
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order.at(i - 1), order.at(i));
 }
@@ -176,6 +179,7 @@ void FoliosetAppDelegate::resetView(bool enable)
     for (QAction *item : {ui.addFilesMenuItem, ui.addFolderMenuItem, ui.importMenuItem})
         item->setEnabled(enable);
     ui.exportMenuItem->setEnabled(enable && hasFiles);
+    ui.removeMenuItem->setEnabled(enable && hasFiles);
     for (QWidget *control :
          {static_cast<QWidget *>(ui.settingTabView), static_cast<QWidget *>(ui.recentFoldersPopup)})
         control->setEnabled(enable);

@@ -16,6 +16,7 @@ namespace folioset {
 class CustomTableView;
 class NumberField;
 class Stepper;
+class ValueLabel;
 
 // The named elements that both editions' main windows carry, whatever else each window has and
 // wherever it puts them. The code both controllers share addresses the window through these;
@@ -26,8 +27,8 @@ struct MainWindowElements
     QWidget *leftBox = nullptr;
     QWidget *rightBox = nullptr;
     QTabWidget *settingTabView = nullptr;
-    QLabel *labelTotalFiles = nullptr;
-    QLabel *labelStatusTime = nullptr;
+    ValueLabel *labelTotalFiles = nullptr;
+    ValueLabel *labelStatusTime = nullptr;
     QProgressBar *loadingIndicator = nullptr;
     QPushButton *cancelBtn = nullptr;
 
@@ -48,7 +49,7 @@ struct MainWindowElements
     // Document and output options.
     QCheckBox *applyDocumentSetingsbtn = nullptr;
     QPushButton *pdfSetingsbtn = nullptr;
-    QLabel *documentSummaryLabel = nullptr;
+    ValueLabel *documentSummaryLabel = nullptr;
     QLineEdit *outputFolderPathField = nullptr;
     QCheckBox *setCurrentAsDefaultOutputFolderPathBtn = nullptr;
     QCheckBox *openFolderAfterConversionBtn = nullptr;
@@ -62,6 +63,7 @@ struct MainWindowElements
     QAction *addFolderMenuItem = nullptr;
     QAction *importMenuItem = nullptr;
     QAction *exportMenuItem = nullptr;
+    QAction *removeMenuItem = nullptr;
     QAction *convertMenuItem = nullptr;
     QAction *openLogFolderMenuItem = nullptr;
     QAction *minimizeMenuItem = nullptr;
@@ -102,6 +104,7 @@ struct MainWindowElements
         addFolderMenuItem = form.addFolderMenuItem;
         importMenuItem = form.importMenuItem;
         exportMenuItem = form.exportMenuItem;
+        removeMenuItem = form.removeMenuItem;
         convertMenuItem = form.convertMenuItem;
         openLogFolderMenuItem = form.openLogFolderMenuItem;
         minimizeMenuItem = form.minimizeMenuItem;

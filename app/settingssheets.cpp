@@ -8,6 +8,7 @@
 
 #include "filelist/customtableview.h"
 #include "model/utilities.h"
+#include "widgets/valuelabel.h"
 
 #include <QButtonGroup>
 #include <QDir>
@@ -33,6 +34,8 @@ void FoliosetAppDelegate::connectOutputSheet()
             &FoliosetAppDelegate::chooseOutputFolder);
     connect(out.outputButtons, &QDialogButtonBox::rejected, this,
             &FoliosetAppDelegate::closeOutputSetting);
+    // Return closes the sheet, as Escape does: everything in it takes effect as it is changed.
+    out.outputButtons->button(QDialogButtonBox::Close)->setDefault(true);
 }
 
 void ShellController::connectSheets()

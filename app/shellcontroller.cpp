@@ -20,6 +20,8 @@
 #include "widgets/keycharacter.h"
 #include "widgets/numberfield.h"
 #include "widgets/stepper.h"
+#include "widgets/toolbuttonaccessibility.h"
+#include "widgets/valuelabel.h"
 #include "windows/aboutwindowcontroller.h"
 #include "windows/eulawindowcontroller.h"
 
@@ -65,7 +67,10 @@ void renameItems(QMenu *menu, bool (QString::*matches)(const QString &, Qt::Case
 
 ShellController::ShellController(Workspace &workspace, QObject *parent)
     : QObject(parent), m_workspace(workspace)
-{}
+{
+    // Before the toolbars are made: their on/off items must act when a screen reader asks.
+    installToolButtonAccessibility();
+}
 
 ShellController::~ShellController()
 {

@@ -23,6 +23,8 @@ CustomTableView::CustomTableView(QWidget *parent) : QTableView(parent)
     setAcceptDrops(true);
     setDropIndicatorShown(false);
     setDragDropMode(QAbstractItemView::DropOnly);
+    // Arrows move within the list; Tab moves on to the next control, as everywhere else.
+    setTabKeyNavigation(false);
     // A column being dragged would slide over the hint.
     connect(horizontalHeader(), &QHeaderView::sectionPressed, this,
             [this] { setDisableDrawing(true); });

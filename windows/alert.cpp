@@ -2,17 +2,57 @@
 
 #include "model/utilities.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
+#include <mutex>
 #include <utility>
 
 namespace folioset {
 
+namespace {
+
+// What a screen reader announces when an alert appears: its title as the name, the message as
+// the value and the details as the description. Qt's own would leave the details out, and they
+// are what the alert is about.
+class AlertAccessible : public QAccessibleWidget
+{
+public:
+    explicit AlertAccessible(Alert *alert) : QAccessibleWidget(alert, QAccessible::AlertMessage) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        const auto *alert = static_cast<const Alert *>(widget());
+        switch (t) {
+        case QAccessible::Name:
+            return alert->windowTitle();
+        case QAccessible::Value:
+            return alert->messageText();
+        case QAccessible::Description:
+            return alert->informativeText();
+        default:
+            return QAccessibleWidget::text(t);
+        }
+    }
+};
+
+QAccessibleInterface *alertAccessibility(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("folioset::Alert"))
+        return new AlertAccessible(static_cast<Alert *>(object));
+    return nullptr;
+}
+
+} // namespace
+
 Alert::Alert(QWidget *parent) : QMessageBox(parent)
 {
+    static std::once_flag installed;
+    std::call_once(installed, [] { QAccessible::installFactory(alertAccessibility); });
     setObjectName(QStringLiteral("alertSheet"));
     setWindowTitle(Utilities::getAppTitle());
     setTextFormat(Qt::PlainText);

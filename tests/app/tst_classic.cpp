@@ -68,7 +68,6 @@ private slots:
     void buttonsFollowTheWindowState_data();
     void buttonsFollowTheWindowState();
     void everyButtonIsNamedByItsText();
-    void tabFollowsTheLayout();
     void filePanelsAskForImages_data();
     void filePanelsAskForImages();
     void convertChecksFolderThenNames_data();
@@ -435,37 +434,6 @@ void TestClassic::everyButtonIsNamedByItsText()
           "Move Down", "Remove All", "Export", "About", "Settings", "Open", "Get Info",
           "Show in Folder", "Select All", "Remove Selected", "Choose..."})
         QVERIFY2(seen.contains(QLatin1String(name)), name);
-}
-
-void TestClassic::tabFollowsTheLayout()
-{
-    start();
-    addFiles(2);
-    QMainWindow *window = m_controller->window();
-    // Above the list, the list, the commands under it, the settings pane.
-    const auto area = [&](QWidget *w) {
-        const int y = w->mapTo(window, QPoint()).y();
-        const int listTop = element<QWidget>("mainTableView")->mapTo(window, QPoint()).y();
-        if (element<QWidget>("rightBox")->isAncestorOf(w))
-            return 3;
-        if (w == element<QWidget>("mainTableView"))
-            return 1;
-        return y < listTop ? 0 : 2;
-    };
-    QWidget *first = element<QWidget>("addFilesBtn");
-    QList<int> areas;
-    QStringList names;
-    QWidget *w = first;
-    do {
-        if (w->isVisibleTo(window) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
-            w->window() == window) {
-            areas << area(w);
-            names << w->objectName();
-        }
-        w = w->nextInFocusChain();
-    } while (w && w != first && areas.size() < 200);
-    QVERIFY(areas.size() > 15);
-    QVERIFY2(std::is_sorted(areas.cbegin(), areas.cend()), qPrintable(names.join(' ')));
 }
 
 void TestClassic::filePanelsAskForImages_data()
