@@ -223,6 +223,7 @@ void ShellController::combine()
         run.setObserver(this);
         run.setWorkspace(&m_workspace);
 
+        holdFocus();
         resetView(false);
         startProcess();
         m_ui->loadingIndicator->setVisible(false);
@@ -345,6 +346,13 @@ void ShellController::startProcess()
     m_ui->loadingIndicator->setVisible(true);
 }
 
+void ShellController::holdFocus()
+{
+    // The controls about to be disabled hand the focus on to whatever is still enabled.
+    if (!m_focusBeforeBusy)
+        m_focusBeforeBusy = m_window->focusWidget();
+}
+
 void ShellController::stopProcess()
 {
     m_processingLabelColor = m_window->palette().color(QPalette::Active, QPalette::WindowText);
@@ -353,6 +361,16 @@ void ShellController::stopProcess()
     emit isProcessingChanged();
     m_ui->loadingIndicator->setVisible(false);
     updateTotalLabel();
+    // Once the window is enabled again (right after this), the keyboard goes back where it was.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            QWidget *back = std::exchange(m_focusBeforeBusy, nullptr);
+
+            if (back && back->isEnabled() && back->isVisible() && !m_isProcessing)
+                back->setFocus(Qt::OtherFocusReason);
+        },
+        Qt::QueuedConnection);
 }
 
 void FoliosetAppDelegate::resetViewForProcess(bool enabled)

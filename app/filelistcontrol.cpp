@@ -187,6 +187,7 @@ void ShellController::loadURLs(const Arguments &request)
         return;
     m_loadStarted = QDateTime::currentDateTime();
     m_loadGrew = false;
+    holdFocus();
     resetView(false);
     startProcess();
     updateTotalLabel();

@@ -36,6 +36,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 
 #include <climits>
@@ -112,6 +113,8 @@ void ShellController::prepareWindow()
         header->resizeSection(FileListModel::columnOf(column), width);
     m_ui->mainTableView->verticalHeader()->hide();
     m_ui->loadingIndicator->setVisible(false);
+    // The tabs are what takes the focus: they carry the name of what they switch.
+    m_ui->settingTabView->tabBar()->setAccessibleName(m_ui->settingTabView->accessibleName());
     m_ui->groupMultiPagePDFStepper->setMinimum(2);
     m_ui->groupMultiPagePDFStepper->setMaximum(99999);
 
@@ -185,6 +188,8 @@ void ShellController::completeStartUp()
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
+    // The keyboard starts where the work is: in the list.
+    m_ui->mainTableView->setFocus(Qt::ActiveWindowFocusReason);
     createUsagesReport();
     updateTimeTakenLabel(QString());
 }
@@ -353,10 +358,16 @@ void ShellController::resetViewObject(bool enable)
 void ShellController::setCombineOptions(int mode)
 {
     MainWindowElements &ui = *m_ui;
-    for (QAbstractButton *button : {static_cast<QAbstractButton *>(ui.singleImagePDFBtn),
-                                    static_cast<QAbstractButton *>(ui.singleMultiPagePDFBtn),
-                                    static_cast<QAbstractButton *>(ui.groupMultiPagePDFBtn)})
+    // The three are one radio group (arrows choose among them), which would not let the checked
+    // one be cleared: a stored mode none of them stands for checks none.
+    const std::initializer_list<QAbstractButton *> modes{
+        static_cast<QAbstractButton *>(ui.singleImagePDFBtn),
+        static_cast<QAbstractButton *>(ui.singleMultiPagePDFBtn),
+        static_cast<QAbstractButton *>(ui.groupMultiPagePDFBtn)};
+    for (QAbstractButton *button : modes) {
+        button->setAutoExclusive(false);
         button->setChecked(false);
+    }
     // A window without the second label of the single-PDF mode leaves it out.
     const auto each = [](std::initializer_list<QWidget *> controls, bool enabled) {
         for (QWidget *control : controls) {
@@ -387,6 +398,8 @@ void ShellController::setCombineOptions(int mode)
     default:
         break;
     }
+    for (QAbstractButton *button : modes)
+        button->setAutoExclusive(true);
     updateTotalLabel();
 }
 
@@ -554,10 +567,13 @@ void ShellController::rateUs()
 
 void ShellController::endEditing(QWidget *within)
 {
-    // Leaving the field commits what is being typed, as a click elsewhere would.
+    // Leaving the field commits what is being typed, as a click elsewhere would; the keyboard
+    // then stays where it was, so that a command given from it does not lose the user's place.
     QWidget *focus = within ? within->focusWidget() : nullptr;
-    if (focus)
+    if (focus) {
         focus->clearFocus();
+        focus->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void ShellController::showSheet(QDialog *sheet)

@@ -210,6 +210,8 @@ protected:
     // row, down above the last, and the list must be usable.
     bool rowsCanMove(int direction) const;
     void afterListChange();
+    // Remembers where the keyboard is before the window is disabled; stopProcess() puts it back.
+    void holdFocus();
     // The folder chooser whose choice becomes the settings' output folder, on `parent`.
     void showOutputFolderPanel(QWidget *parent, const QString &message);
 
@@ -253,6 +255,8 @@ private:
     std::unique_ptr<PDFSettings> m_pdfSettings;
     QString m_reviewURL;
     QColor m_processingLabelColor;
+    // Where the keyboard was when the window was taken away for a load or a run.
+    QPointer<QWidget> m_focusBeforeBusy;
 };
 
 } // namespace folioset

@@ -1,5 +1,6 @@
 #include "customtableview.h"
 
+#include "filelistmodel.h"
 #include "resources/resourceimage.h"
 
 #include <QContextMenuEvent>
@@ -15,6 +16,7 @@ namespace {
 
 constexpr QSize kHintImage(220, 211);
 constexpr int kHintTextWidth = 290;
+constexpr int kFocusRing = 2;
 
 } // namespace
 
@@ -52,6 +54,39 @@ void CustomTableView::paintEvent(QPaintEvent *event)
     QTableView::paintEvent(event);
     if (!m_disableDrawing && model() && model()->rowCount() == 0)
         paintHint();
+    if (hasFocus())
+        paintFocusRing();
+}
+
+void CustomTableView::paintFocusRing()
+{
+    // The style marks only the current cell, and nothing at all in an empty list: the whole list
+    // is ringed while it has the keyboard focus.
+    QPainter painter(viewport());
+    painter.setPen(QPen(palette().color(QPalette::Highlight), kFocusRing));
+    painter.drawRect(
+        QRectF(viewport()->rect())
+            .adjusted(kFocusRing / 2.0, kFocusRing / 2.0, -kFocusRing / 2.0, -kFocusRing / 2.0));
+}
+
+void CustomTableView::focusInEvent(QFocusEvent *event)
+{
+    // Arriving in a list without a current row starts on the first file's name, which is what
+    // a screen reader should read, rather than on its check box or lock.
+    const bool fresh = !currentIndex().isValid();
+    QTableView::focusInEvent(event);
+    const int name = FileListModel::columnOf(QStringLiteral("name"));
+    if (fresh && model() && model()->rowCount() > 0 && name >= 0)
+        selectionModel()->setCurrentIndex(
+            model()->index(currentIndex().isValid() ? currentIndex().row() : 0, name),
+            QItemSelectionModel::NoUpdate);
+    viewport()->update();
+}
+
+void CustomTableView::focusOutEvent(QFocusEvent *event)
+{
+    QTableView::focusOutEvent(event);
+    viewport()->update();
 }
 
 void CustomTableView::paintHint()

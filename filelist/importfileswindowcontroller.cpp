@@ -68,8 +68,11 @@ void ImportFilesWindowController::importMethodChanged(int tag)
     m_ui->importText->setEnabled(false);
     m_ui->browseBtn->setEnabled(false);
     m_ui->pasteFromClipboardBtn->setEnabled(false);
-    m_ui->importFromFileBtn->setChecked(false);
-    m_ui->importFromTextBtn->setChecked(false);
+    // One radio group, lifted while both are cleared.
+    for (QRadioButton *method : {m_ui->importFromFileBtn, m_ui->importFromTextBtn}) {
+        method->setAutoExclusive(false);
+        method->setChecked(false);
+    }
     if (tag == 0) {
         m_ui->importFile->setEnabled(true);
         m_ui->browseBtn->setEnabled(true);
@@ -83,6 +86,8 @@ void ImportFilesWindowController::importMethodChanged(int tag)
         m_ui->importFromTextBtn->setChecked(true);
         m_ui->importFromTextBtn->setFocus();
     }
+    for (QRadioButton *method : {m_ui->importFromFileBtn, m_ui->importFromTextBtn})
+        method->setAutoExclusive(true);
 }
 
 void ImportFilesWindowController::browseImportFileAction()

@@ -20,6 +20,7 @@
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QRadioButton>
 #include <QStackedWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -472,25 +473,48 @@ void TestAccess::tabVisitsEveryEnabledControlOnceInOrder_data()
     QTest::addColumn<int>("edition");
     QTest::addColumn<QString>("sheet"); // empty: the main window
     QTest::addColumn<QStringList>("order");
-    const QStringList modes{QStringLiteral("Single image to single PDF"),
-                            QStringLiteral("Multiple images to single multi-Page PDF"),
-                            QStringLiteral("Group of multiple images to multi-page PDF in group")};
-    QStringList numbered;
-    for (qsizetype i = 0; i < modes.size(); ++i)
-        numbered << QStringLiteral("%1. %2").arg(i + 1).arg(modes.at(i));
-    QTest::newRow("folioset2 window")
-        << int(Edition::Folioset2) << QString()
-        << (QStringList{"Files to convert", "Add Files", "Remove", "Subfolders", "Import", "Export",
-                        "Logs", "Move Up", "Move Down", "Remove All", "Recent Folders...",
-                        "Output Settings", "Convert", "Web Site", "Help", "Rate Us", "Combine"} +
-            modes);
-    QTest::newRow("folioset1 window")
-        << int(Edition::Folioset1) << QString()
-        << (QStringList{"Files to convert", "Add Files", "Add Folder", "Include Subfolders",
-                        "Import", "Remove", "Refresh", "Open", "Get Info", "Show in Folder",
-                        "Move Up", "Move Down", "Select All", "Select First Only",
-                        "Remove Selected", "Remove All", "Convert", "Combine"} +
-            numbered + QStringList{"Apply document settings", "PDF Settings..."});
+    // A radio group is one stop, at its checked button; arrows choose within it.
+    QTest::newRow("folioset2 window") << int(Edition::Folioset2) << QString()
+                                      << QStringList{"Files to convert",
+                                                     "Add Files",
+                                                     "Remove",
+                                                     "Subfolders",
+                                                     "Import",
+                                                     "Export",
+                                                     "Logs",
+                                                     "Move Up",
+                                                     "Move Down",
+                                                     "Remove All",
+                                                     "Recent Folders...",
+                                                     "Output Settings",
+                                                     "Convert",
+                                                     "Web Site",
+                                                     "Help",
+                                                     "Rate Us",
+                                                     "Combine",
+                                                     "Single image to single PDF"};
+    QTest::newRow("folioset1 window") << int(Edition::Folioset1) << QString()
+                                      << QStringList{"Files to convert",
+                                                     "Add Files",
+                                                     "Add Folder",
+                                                     "Include Subfolders",
+                                                     "Import",
+                                                     "Remove",
+                                                     "Refresh",
+                                                     "Open",
+                                                     "Get Info",
+                                                     "Show in Folder",
+                                                     "Move Up",
+                                                     "Move Down",
+                                                     "Select All",
+                                                     "Select First Only",
+                                                     "Remove Selected",
+                                                     "Remove All",
+                                                     "Convert",
+                                                     "Combine",
+                                                     "1. Single image to single PDF",
+                                                     "Apply document settings",
+                                                     "PDF Settings..."};
     const QStringList pdf{"Document", "Security", "Bookmarks", "Title", "Subject",
                           "Author",   "Keywords", "Cancel",    "Apply"};
     QTest::newRow("folioset2 PDF settings") << int(Edition::Folioset2) << "pdfSettingsPanel" << pdf;
@@ -556,6 +580,13 @@ void TestAccess::tabVisitsEveryEnabledControlOnceInOrder()
         QVERIFY(QApplication::focusWidget() != table);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
         QCOMPARE(QApplication::focusWidget(), table);
+        // Arrows choose the way of combining, as in any radio group, and it is stored.
+        auto *single = element<QRadioButton>(*m_controller, "singleImagePDFBtn");
+        single->setFocus();
+        QTest::keyClick(single, Qt::Key_Down);
+        QVERIFY(element<QRadioButton>(*m_controller, "singleMultiPagePDFBtn")->isChecked());
+        QVERIFY(!single->isChecked());
+        QCOMPARE(m_controller->settings().combineOptionIndex(), 1);
     }
 }
 

@@ -417,6 +417,8 @@ void TestFileListCommands::emptyListShowsTheHint()
                 drawn += shot.pixel(x, y) != background;
         return drawn > 200;
     };
+    // The ring that marks the keyboard focus is drawn on the same field; it is not the hint.
+    table()->clearFocus();
     QVERIFY(hintShown());
     table()->setDisableDrawing(true); // a column being dragged
     QVERIFY(!hintShown());
