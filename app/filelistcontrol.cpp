@@ -392,6 +392,8 @@ void ShellController::moveUp()
     table->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     if (!moved.isEmpty())
         table->scrollTo(m_files->index(*std::min_element(moved.begin(), moved.end()), 0));
+    if (!moved.isEmpty())
+        forgetSortOrder();
     // The selection followed the rows as they moved and says nothing of it: the move controls
     // are brought up to date here.
     updateMoveControls();
@@ -410,9 +412,18 @@ void ShellController::moveDown()
     table->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     if (!moved.isEmpty())
         table->scrollTo(m_files->index(*std::max_element(moved.begin(), moved.end()), 0));
+    if (!moved.isEmpty())
+        forgetSortOrder();
     // The selection followed the rows as they moved and says nothing of it: the move controls
     // are brought up to date here.
     updateMoveControls();
+}
+
+void ShellController::forgetSortOrder()
+{
+    // The list is in the user's own order now: no column claims it any more, and the next load
+    // appends without sorting.
+    m_ui->mainTableView->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
 }
 
 void ShellController::keyDownTableView(int direction)

@@ -210,6 +210,8 @@ protected:
     // row, down above the last, and the list must be usable.
     bool rowsCanMove(int direction) const;
     void afterListChange();
+    // Rows were moved by hand: the list is sorted by no column any more.
+    void forgetSortOrder();
     // Remembers where the keyboard is before the window is disabled; stopProcess() puts it back.
     void holdFocus();
     // The folder chooser whose choice becomes the settings' output folder, on `parent`.

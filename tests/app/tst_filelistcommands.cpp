@@ -45,6 +45,7 @@ private slots:
     void dropsAreRefusedWhileBusy();
     void cancelKeepsWhatWasFoundAndFreesTheWindow();
     void keysFlipRemoveAndMove();
+    void aMoveByHandEndsTheSortOrder();
     void rowMenuNeedsHighlightedRows();
     void columnMenuKeepsTheEssentialColumns();
     void removeAllAsksFirst_data();
@@ -250,6 +251,29 @@ void TestFileListCommands::keysFlipRemoveAndMove()
     QVERIFY(!element<SegmentedControl>("navigationSegmented")->isSegmentEnabled(1));
     QTest::keyClick(table(), Qt::Key_Up, Qt::ControlModifier);
     QCOMPARE(listNames(), (QStringList{"row0.jpg", "row1.jpg", "row5.jpg"}));
+}
+
+void TestFileListCommands::aMoveByHandEndsTheSortOrder()
+{
+    QHeaderView *header = table()->horizontalHeader();
+    const int name = FileListModel::columnOf(QStringLiteral("name"));
+    QCOMPARE(header->sortIndicatorSection(), name);
+    dropUrls({QUrl::fromLocalFile(m_tree.filePath(QStringLiteral("photos")))});
+    QVERIFY(waitForLoad());
+    QCOMPARE(listNames(), (QStringList{"a.jpg", "b.JPG"}));
+
+    selectRows({0});
+    table()->setFocus();
+    QTest::keyClick(table(), Qt::Key_Down, Qt::ControlModifier);
+    QCOMPARE(listNames(), (QStringList{"b.JPG", "a.jpg"}));
+    // No column claims the order any more, and a later load keeps it, adding at the end.
+    QCOMPARE(header->sortIndicatorSection(), -1);
+    dropUrls({QUrl::fromLocalFile(m_tree.filePath(QStringLiteral("loose.JPG")))});
+    QVERIFY(waitForLoad());
+    QCOMPARE(listNames(), (QStringList{"b.JPG", "a.jpg", "loose.JPG"}));
+    // A click on a column heading sorts again.
+    header->setSortIndicator(name, Qt::AscendingOrder);
+    QCOMPARE(listNames(), (QStringList{"a.jpg", "b.JPG", "loose.JPG"}));
 }
 
 void TestFileListCommands::rowMenuNeedsHighlightedRows()

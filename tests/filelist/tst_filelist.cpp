@@ -57,6 +57,7 @@ private slots:
     void movesFollowTheBlockRules_data();
     void movesFollowTheBlockRules();
     void sortsNaturallyAndStably();
+    void sortsKindsWithoutRegardToCase();
     void loadsAndSortsWithNoThreadToSpare();
     void exportWritesEveryItemAsItIs();
 
@@ -302,6 +303,24 @@ void TestFileList::sortsNaturallyAndStably()
     model.removeIf([](const FileItem &item) { return item.name() == QLatin1String("img2.jpg"); });
     QTRY_VERIFY(done);
     QCOMPARE(namesOf(model.files()), (QStringList{"IMG1.jpg", "img2b.jpg", "img10.jpg"}));
+}
+
+// "JPG" and "jpg" are one kind: sorted by Kind they stay together, in the order they had, and
+// descending keeps them together too.
+void TestFileList::sortsKindsWithoutRegardToCase()
+{
+    FileListModel model;
+    QList<FileItemPtr> items;
+    for (const char *name : {"b.jpg", "e.PNG", "a.JPG", "c.png", "d.jpg", "f.Tif"})
+        items << FileItem::initWithURL(QUrl::fromLocalFile(QStringLiteral("/x/") + name));
+    model.append(items);
+    const int kind = FileListModel::columnOf(QStringLiteral("type"));
+    model.sort(kind, Qt::AscendingOrder);
+    QCOMPARE(namesOf(model.files()),
+             (QStringList{"b.jpg", "a.JPG", "d.jpg", "e.PNG", "c.png", "f.Tif"}));
+    model.sort(kind, Qt::DescendingOrder);
+    QCOMPARE(namesOf(model.files()),
+             (QStringList{"f.Tif", "e.PNG", "c.png", "b.jpg", "a.JPG", "d.jpg"}));
 }
 
 void TestFileList::exportWritesEveryItemAsItIs()
