@@ -8,6 +8,7 @@
 #include "platform/preferences.h"
 #include "platform/systemlog.h"
 #include "resources/resourceimage.h"
+#include "widgets/windowheight.h"
 #include "windows/alerts.h"
 
 #include <QActionGroup>
@@ -87,6 +88,9 @@ void ClassicAppDelegate::buildWindow()
     QWidget *pane = m_form->rightBox;
     pane->resize(std::max(pane->width(), pane->minimumSizeHint().width()), pane->height());
     m_form->contentBox->installEventFilter(this);
+    // What the panes need changes as they are polished and filled: the window follows.
+    m_form->leftBox->installEventFilter(this);
+    m_form->rightBox->installEventFilter(this);
 }
 
 void ClassicAppDelegate::connectWindow()
@@ -145,11 +149,22 @@ void ClassicAppDelegate::showSettings(bool show)
 {
     (show ? m_form->preferencesToolbarItem : m_form->dummyToolbarItem)->setChecked(true);
     m_form->rightBox->setVisible(show);
-    // The window may be as narrow as the list's buttons allow, with the pane beside them when
-    // it is shown.
-    m_form->contentBox->setMinimumWidth(m_form->leftBox->minimumSizeHint().width() +
-                                        (show ? m_form->rightBox->width() + 9 : 5));
+    fitContentToPanes();
     placePanes();
+}
+
+void ClassicAppDelegate::fitContentToPanes()
+{
+    // The window may be as narrow as the list's buttons allow, with the pane beside them when
+    // it is shown, and as low as the taller of the two allows, wrapped lines included: the
+    // panes are placed by hand, so no layout tells the window how small it may get.
+    QWidget *list = m_form->leftBox;
+    QWidget *pane = m_form->rightBox;
+    const bool shown = !pane->isHidden();
+    m_form->contentBox->setMinimumSize(
+        list->minimumSizeHint().width() + (shown ? pane->width() + 9 : 5),
+        list->y() +
+            std::max(list->minimumSizeHint().height(), shown ? heightForItsLines(pane) : 0));
 }
 
 void ClassicAppDelegate::placePanes()
@@ -172,6 +187,9 @@ bool ClassicAppDelegate::eventFilter(QObject *watched, QEvent *event)
 {
     if (m_form && watched == m_form->contentBox && event->type() == QEvent::Resize)
         placePanes();
+    if (m_form && (watched == m_form->leftBox || watched == m_form->rightBox) &&
+        event->type() == QEvent::LayoutRequest)
+        fitContentToPanes();
     return ShellController::eventFilter(watched, event);
 }
 

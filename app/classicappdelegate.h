@@ -64,6 +64,7 @@ private:
     void connectWindow();
     void restoreShowSettings();
     void placePanes();
+    void fitContentToPanes();
     // Why the output folder cannot take the PDFs; empty when it can.
     QString outputFolderProblem() const;
     void showOutputFolderSettings();

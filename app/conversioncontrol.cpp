@@ -9,6 +9,7 @@
 #include "filelist/filelistmodel.h"
 #include "model/outputplan.h"
 #include "model/utilities.h"
+#include "platform/chooserfolders.h"
 #include "platform/paths.h"
 #include "platform/systemlog.h"
 #include "usage/usagesreportingwindowcontroller.h"
@@ -165,7 +166,11 @@ QFileDialog *FoliosetAppDelegate::makeOutputFolderChooser(const QString &message
     chooser->setWindowModality(Qt::WindowModal);
     chooser->setFileMode(QFileDialog::Directory);
     chooser->setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
-    chooser->setDirectory(nearestExistingFolder(m_settings->outputFolderPath()));
+    // Where the stored folder was (or the nearest that is left of it); without one, where the
+    // user chose an output folder last.
+    chooser->setDirectory(m_settings->outputFolderPath().isEmpty()
+                              ? chooserFolder(ChooserPurpose::OutputFolder)
+                              : nearestExistingFolder(m_settings->outputFolderPath()));
     chooser->setLabelText(QFileDialog::Accept, tr("Convert"));
 
     auto *accessory = new QWidget(chooser);
@@ -180,6 +185,7 @@ QFileDialog *FoliosetAppDelegate::makeOutputFolderChooser(const QString &message
     connect(chooser, &QFileDialog::fileSelected, this, [this, accessoryUi](const QString &folder) {
         if (folder.isEmpty())
             return;
+        rememberChooserFolder(ChooserPurpose::OutputFolder, folder);
         const bool makeDefault = accessoryUi->isSetCurrentAsDefaultOutputFolder->isChecked();
         const bool openAfter = accessoryUi->isOpenFolderAfterConversion->isChecked();
         QMetaObject::invokeMethod(

@@ -10,6 +10,7 @@
 #include "model/filetypes.h"
 #include "model/utilities.h"
 #include "platform/atomicfile.h"
+#include "platform/chooserfolders.h"
 #include "platform/datetext.h"
 #include "platform/edition.h"
 #include "platform/systemlog.h"
@@ -124,7 +125,9 @@ void ShellController::addFiles()
     panel->setWindowModality(Qt::WindowModal);
     panel->setFileMode(QFileDialog::ExistingFiles);
     panel->setNameFilters(imageFilters());
-    connect(panel, &QFileDialog::filesSelected, this, [this](const QStringList &paths) {
+    panel->setDirectory(chooserFolder(ChooserPurpose::AddFiles));
+    connect(panel, &QFileDialog::filesSelected, this, [this, panel](const QStringList &paths) {
+        rememberChooserFolder(ChooserPurpose::AddFiles, panel->directory().absolutePath());
         Arguments request;
         for (const QString &path : paths)
             request.urls << QUrl::fromLocalFile(path);
@@ -148,7 +151,9 @@ void ShellController::addFolder()
     panel->setWindowModality(Qt::WindowModal);
     panel->setFileMode(QFileDialog::Directory);
     panel->setOption(QFileDialog::ShowDirsOnly);
-    connect(panel, &QFileDialog::filesSelected, this, [this](const QStringList &paths) {
+    panel->setDirectory(chooserFolder(ChooserPurpose::AddFolder));
+    connect(panel, &QFileDialog::filesSelected, this, [this, panel](const QStringList &paths) {
+        rememberChooserFolder(ChooserPurpose::AddFolder, panel->directory().absolutePath());
         foldersChosen(paths);
         Arguments request;
         for (const QString &path : paths)
@@ -494,9 +499,12 @@ void ShellController::exportAction()
     panel->setAcceptMode(QFileDialog::AcceptSave);
     panel->setNameFilter(tr("Text files (*.txt)"));
     panel->setDefaultSuffix(QStringLiteral("txt"));
+    panel->setDirectory(chooserFolder(ChooserPurpose::Export));
     panel->selectFile(name);
-    connect(panel, &QFileDialog::fileSelected, this,
-            [this](const QString &path) { exportTo(path); });
+    connect(panel, &QFileDialog::fileSelected, this, [this](const QString &path) {
+        rememberChooserFolder(ChooserPurpose::Export, QFileInfo(path).absolutePath());
+        exportTo(path);
+    });
     panel->open();
 }
 

@@ -8,6 +8,7 @@
 #include "filelist/filelistmodel.h"
 #include "platform/workspace.h"
 #include "widgets/keycharacter.h"
+#include "widgets/windowheight.h"
 
 #include <QHeaderView>
 #include <QMainWindow>
@@ -53,6 +54,7 @@ void FoliosetAppDelegate::buildWindow()
     m_outputUi = std::make_unique<::Ui::OutputSettingPanel>();
     m_outputUi->setupUi(m_outputSettingPanel);
     output->setRejectHandler([this] { closeOutputSetting(); });
+    keepTallEnoughForItsLines(output);
 
     m_ui = std::make_unique<MainWindowElements>();
     m_ui->takeFrom(*m_form);
@@ -69,6 +71,8 @@ void FoliosetAppDelegate::buildWindow()
     m_form->splitView->setStretchFactor(0, 1);
     m_form->splitView->setStretchFactor(1, 0);
     m_form->splitView->setSizes({620, 400});
+    // The split view knows nothing of wrapped lines: the settings pane says what it needs.
+    keepTallEnoughForItsLines(m_form->rightBox);
     orderTabs();
 }
 

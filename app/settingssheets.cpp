@@ -8,6 +8,7 @@
 
 #include "filelist/customtableview.h"
 #include "model/utilities.h"
+#include "platform/chooserfolders.h"
 #include "widgets/valuelabel.h"
 
 #include <QButtonGroup>
@@ -112,12 +113,15 @@ void ShellController::showOutputFolderPanel(QWidget *parent, const QString &mess
     chooser->setOption(QFileDialog::ShowDirsOnly);
     chooser->setOption(QFileDialog::DontUseNativeDialog);
     chooser->setLabelText(QFileDialog::Accept, tr("Choose"));
-    if (QFileInfo(m_settings->outputFolderPath()).isDir())
-        chooser->setDirectory(m_settings->outputFolderPath());
+    // The folder the PDFs go to now, or the one chosen last time for them.
+    chooser->setDirectory(QFileInfo(m_settings->outputFolderPath()).isDir()
+                              ? m_settings->outputFolderPath()
+                              : chooserFolder(ChooserPurpose::OutputFolder));
     chooser->setWindowModality(Qt::WindowModal);
     connect(chooser, &QFileDialog::fileSelected, this, [this](const QString &folder) {
         if (folder.isEmpty())
             return;
+        rememberChooserFolder(ChooserPurpose::OutputFolder, folder);
         m_settings->setOutputFolderPath(QDir::cleanPath(folder));
         m_settings->synchronize();
         setCombineOptions(m_settings->combineOptionIndex());

@@ -22,6 +22,7 @@
 #include "widgets/stepper.h"
 #include "widgets/toolbuttonaccessibility.h"
 #include "widgets/valuelabel.h"
+#include "widgets/windowheight.h"
 #include "windows/aboutwindowcontroller.h"
 #include "windows/eulawindowcontroller.h"
 
@@ -123,10 +124,12 @@ void ShellController::prepareWindow()
     m_pdfUi = std::make_unique<::Ui::PDFSettingsPanel>();
     m_pdfUi->setupUi(m_pdfSettingsPanel);
     pdf->setRejectHandler([this] { cancelPDFSettings(); });
+    keepTallEnoughForItsLines(pdf);
     auto *progress = new Sheet(m_window.get());
     m_processViewPanel = progress;
     m_processUi = std::make_unique<::Ui::ProcessViewPanel>();
     m_processUi->setupUi(m_processViewPanel);
+    keepTallEnoughForItsLines(progress);
     // Escape or closing the sheet cancels a running conversion; once it is over, it closes.
     progress->setRejectHandler([this] {
         if (m_process && !m_process->isCompleted())

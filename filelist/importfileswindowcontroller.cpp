@@ -4,13 +4,16 @@
 #include "ui_ImportFiles.h"
 
 #include "model/utilities.h"
+#include "platform/chooserfolders.h"
 #include "platform/edition.h"
 #include "platform/systemlog.h"
 #include "widgets/keycharacter.h"
+#include "widgets/windowheight.h"
 #include "windows/alerts.h"
 
 #include <QClipboard>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 
 namespace folioset {
@@ -19,6 +22,7 @@ ImportFilesWindowController::ImportFilesWindowController(QWidget *window)
     : QDialog(window), m_ui(std::make_unique<::Ui::ImportFiles>())
 {
     m_ui->setupUi(this);
+    keepTallEnoughForItsLines(this);
     setWindowModality(Qt::WindowModal);
     markKeyCharacter(m_ui->importFromFileBtn, QStringLiteral("F"), KeyCharacterMatch::LastSameCase);
     markKeyCharacter(m_ui->importFromTextBtn, QStringLiteral("T"), KeyCharacterMatch::LastSameCase);
@@ -98,8 +102,11 @@ void ImportFilesWindowController::browseImportFileAction()
     panel->setWindowModality(Qt::WindowModal);
     panel->setFileMode(QFileDialog::ExistingFile);
     panel->setNameFilter(tr("Text files (*.txt)"));
-    connect(panel, &QFileDialog::fileSelected, this,
-            [this](const QString &path) { m_ui->importFile->setText(path); });
+    panel->setDirectory(chooserFolder(ChooserPurpose::ImportList));
+    connect(panel, &QFileDialog::fileSelected, this, [this](const QString &path) {
+        rememberChooserFolder(ChooserPurpose::ImportList, QFileInfo(path).absolutePath());
+        m_ui->importFile->setText(path);
+    });
     panel->open();
 }
 

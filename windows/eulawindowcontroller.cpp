@@ -2,16 +2,18 @@
 
 #include "model/utilities.h"
 #include "platform/atomicfile.h"
+#include "platform/chooserfolders.h"
 #include "platform/systemlog.h"
 #include "ui_EULA.h"
+#include "widgets/windowheight.h"
 #include "windows/alerts.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QTextDocument>
 
@@ -40,6 +42,7 @@ EULAWindowController::EULAWindowController(QWidget *parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::EULAWindowController>())
 {
     m_ui->setupUi(this);
+    keepTallEnoughForItsLines(this);
     const QString name = Utilities::getAppTitle();
     m_ui->headerLabel->setText(tr("%1 End-User License Agreement:").arg(name));
     m_ui->descriptionTextView->setHtml(agreementHtml(name));
@@ -86,15 +89,19 @@ void EULAWindowController::printAction()
 
 void EULAWindowController::saveAsAction()
 {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString folder = chooserFolder(ChooserPurpose::Agreement);
     auto *const dialog =
         new QFileDialog(this, tr("Save End-User License Agreement"),
                         QDir(folder).filePath(proposedFileName()), tr("PDF (*.pdf)"));
+    dialog->setObjectName(QStringLiteral("agreementSavePanel"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setDefaultSuffix(QStringLiteral("pdf"));
     // Queued: a failure notice then comes after the file dialog has gone, not on top of it.
+    connect(dialog, &QFileDialog::fileSelected, this, [](const QString &path) {
+        rememberChooserFolder(ChooserPurpose::Agreement, QFileInfo(path).absolutePath());
+    });
     connect(dialog, &QFileDialog::fileSelected, this, &EULAWindowController::saveChosenFile,
             Qt::QueuedConnection);
     dialog->setWindowModality(Qt::WindowModal);

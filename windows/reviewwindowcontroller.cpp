@@ -6,6 +6,7 @@
 #include "platform/workspace.h"
 #include "resources/resourceimage.h"
 #include "ui_ReviewUs.h"
+#include "widgets/windowheight.h"
 
 #include <QPixmap>
 #include <QUrl>
@@ -33,9 +34,11 @@ ReviewWindowController::ReviewWindowController(Workspace *workspace, QWidget *pa
            "minute, and it helps others find it. Thank you for your support!")
             .arg(name));
 
-    // As tall as the wrapped message needs at the form's width, with no gap above the buttons.
+    // As tall as the wrapped message needs at the form's width, with no gap above the buttons,
+    // and never less at any width.
     if (const int height = heightForWidth(width()); height > 0)
         resize(width(), height);
+    keepTallEnoughForItsLines(this);
 
     connect(m_ui->reviewButton, &QPushButton::clicked, this,
             &ReviewWindowController::reviewOKAction);
