@@ -4,6 +4,7 @@
 #include "app/classicappdelegate.h"
 #include "app/foliosetappdelegate.h"
 #include "filelist/filelistmodel.h"
+#include "filelist/fileloader.h"
 #include "filelist/importfileswindowcontroller.h"
 #include "platform/edition.h"
 #include "platform/preferences.h"
@@ -20,6 +21,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
+#include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -178,6 +180,8 @@ private slots:
 
     void everyWindowFitsAtEverySize_data();
     void everyWindowFitsAtEverySize();
+    void choosersOpenWhereTheyWereUsedLast_data();
+    void choosersOpenWhereTheyWereUsedLast();
 
 private:
     void start(Edition edition);
@@ -185,6 +189,9 @@ private:
     // Shows `window` at its smallest and at 1.5 and 2 times that, and reports what is wrong at
     // each size.
     void checkSizes(QWidget *window, const QStringList &overlays = {});
+    // Opens the chooser of that name the way the user does and returns it once it shows.
+    QFileDialog *openChooser(const QString &chooser);
+    std::unique_ptr<EULAWindowController> m_agreement;
 
     QTemporaryDir m_inputs;
     std::unique_ptr<QTemporaryDir> m_out;
@@ -210,6 +217,7 @@ void TestLayout::init()
 
 void TestLayout::cleanup()
 {
+    m_agreement.reset();
     m_controller.reset();
     useEdition(Edition::Folioset2);
 }
@@ -335,6 +343,122 @@ void TestLayout::everyWindowFitsAtEverySize()
         QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
         checkSizes(dialog.get());
     }
+}
+
+void TestLayout::choosersOpenWhereTheyWereUsedLast_data()
+{
+    QTest::addColumn<int>("edition");
+    QTest::addColumn<QString>("chooser");
+    for (const Edition edition : {Edition::Folioset2, Edition::Folioset1}) {
+        const char *name = edition == Edition::Folioset2 ? "folioset2" : "folioset1";
+        QStringList choosers{"addFilesPanel",     "addFolderPanel",    "exportPanel",
+                             "outputFolderPanel", "importFileChooser", "agreementSavePanel"};
+        if (edition == Edition::Folioset2)
+            choosers << "outputFolderChooser";
+        for (const QString &chooser : choosers)
+            QTest::addRow("%s %s", name, qPrintable(chooser)) << int(edition) << chooser;
+    }
+}
+
+QFileDialog *TestLayout::openChooser(const QString &chooser)
+{
+    ShellController &shell = *m_controller;
+    if (chooser == QLatin1String("addFilesPanel")) {
+        shell.addFiles();
+    } else if (chooser == QLatin1String("addFolderPanel")) {
+        shell.addFolder();
+    } else if (chooser == QLatin1String("exportPanel")) {
+        shell.exportAction();
+    } else if (chooser == QLatin1String("outputFolderPanel")) {
+        if (auto *second = qobject_cast<FoliosetAppDelegate *>(&shell)) {
+            second->showOutputSettings();
+            second->chooseOutputFolder();
+        } else {
+            static_cast<ClassicAppDelegate &>(shell).chooseOutputFolder();
+        }
+    } else if (chooser == QLatin1String("outputFolderChooser")) {
+        shell.convertAction(); // no output folder yet: the convert command asks for one
+    } else if (chooser == QLatin1String("importFileChooser")) {
+        shell.openImportFilesPanel();
+        shell.importFilesPanel()->browseImportFileAction();
+    } else {
+        m_agreement = std::make_unique<EULAWindowController>(shell.window());
+        m_agreement->show();
+        m_agreement->saveAsAction();
+    }
+    QFileDialog *found = nullptr;
+    const bool shown = QTest::qWaitFor([&] {
+        for (QWidget *w : QApplication::allWidgets()) {
+            auto *panel = qobject_cast<QFileDialog *>(w);
+            if (panel && panel->objectName() == chooser && panel->isVisible())
+                found = panel;
+        }
+        return found != nullptr;
+    });
+    return shown ? found : nullptr;
+}
+
+void TestLayout::choosersOpenWhereTheyWereUsedLast()
+{
+    QFETCH(int, edition);
+    QFETCH(QString, chooser);
+    start(Edition(edition));
+    addFiles(2);
+    ShellController &shell = *m_controller;
+    const QString place = m_out->filePath(chooser);
+    QVERIFY(QDir().mkpath(place + QStringLiteral("/inside")));
+    QVERIFY(fixtures::writeJpeg(place + QStringLiteral("/chosen.jpg"), QSize(8, 8)));
+    QVERIFY(fixtures::writeBytes(place + QStringLiteral("/list.txt"), "/nowhere/x.jpg\n"));
+    const QString chosen =
+        chooser.contains(QLatin1String("Folder"))        ? place + QStringLiteral("/inside")
+        : chooser == QLatin1String("addFilesPanel")      ? place + QStringLiteral("/chosen.jpg")
+        : chooser == QLatin1String("exportPanel")        ? place + QStringLiteral("/exported.txt")
+        : chooser == QLatin1String("agreementSavePanel") ? place + QStringLiteral("/eula.pdf")
+                                                         : place + QStringLiteral("/list.txt");
+    // Where an output folder was chosen, or the folder of what was chosen, or where it was
+    // chosen from.
+    const QString remembered = chooser.startsWith(QLatin1String("output")) ? chosen : place;
+
+    // The first time: the home folder, never the working directory.
+    QFileDialog *panel = openChooser(chooser);
+    QVERIFY(panel);
+    QCOMPARE(panel->directory().absolutePath(), QDir::homePath());
+    panel->selectFile(chosen);
+    static_cast<QDialog *>(panel)->accept();
+    // Let what the choice started end: a load, a run, a file written.
+    QVERIFY(QTest::qWaitFor(
+        [&] { return !shell.loader().isRunning() && (!shell.isProcessing() || shell.process()); }));
+    if (chooser == QLatin1String("outputFolderChooser")) {
+        QVERIFY(waitForRunToEnd(shell));
+        shell.closeProcessAction();
+    }
+    if (chooser == QLatin1String("agreementSavePanel")) {
+        QTRY_VERIFY(QFileInfo::exists(chosen));
+        m_agreement.reset();
+    }
+    // The settings' own folder would take precedence; this is about the chooser's memory.
+    shell.settings().setOutputFolderPath(QString());
+
+    panel = openChooser(chooser);
+    QVERIFY(panel);
+    QCOMPARE(panel->directory().absolutePath(), remembered);
+    panel->reject();
+    m_agreement.reset();
+
+    // Kept beside the settings, not inside them.
+    const QVariantMap folders = Preferences().value(QStringLiteral("CHOOSERFOLDERS")).toMap();
+    QCOMPARE(folders.size(), 1);
+    QCOMPARE(folders.first().toString(), remembered);
+    const QVariantMap settings = Preferences().value(QStringLiteral("SETTINGS")).toMap();
+    QVERIFY(!settings.contains(QStringLiteral("CHOOSERFOLDERS")));
+    QVERIFY(!settings.contains(folders.firstKey()));
+
+    // A folder that has gone since: the nearest one left of it.
+    QVERIFY(QDir(place).removeRecursively());
+    panel = openChooser(chooser);
+    QVERIFY(panel);
+    QCOMPARE(panel->directory().absolutePath(), QDir(m_out->path()).absolutePath());
+    panel->reject();
 }
 
 QTEST_MAIN(TestLayout)
