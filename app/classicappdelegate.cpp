@@ -163,8 +163,7 @@ void ClassicAppDelegate::fitContentToPanes()
     const bool shown = !pane->isHidden();
     m_form->contentBox->setMinimumSize(
         list->minimumSizeHint().width() + (shown ? pane->width() + 9 : 5),
-        list->y() +
-            std::max(list->minimumSizeHint().height(), shown ? heightForItsLines(pane) : 0));
+        list->y() + std::max(heightForItsLines(list), shown ? heightForItsLines(pane) : 0));
 }
 
 void ClassicAppDelegate::placePanes()
@@ -185,8 +184,11 @@ void ClassicAppDelegate::placePanes()
 
 bool ClassicAppDelegate::eventFilter(QObject *watched, QEvent *event)
 {
-    if (m_form && watched == m_form->contentBox && event->type() == QEvent::Resize)
+    if (m_form && watched == m_form->contentBox && event->type() == QEvent::Resize) {
         placePanes();
+        // A narrower list may wrap its rows of buttons onto more lines.
+        fitContentToPanes();
+    }
     if (m_form && (watched == m_form->leftBox || watched == m_form->rightBox) &&
         event->type() == QEvent::LayoutRequest)
         fitContentToPanes();

@@ -71,8 +71,10 @@ void FoliosetAppDelegate::buildWindow()
     m_form->splitView->setStretchFactor(0, 1);
     m_form->splitView->setStretchFactor(1, 0);
     m_form->splitView->setSizes({620, 400});
-    // The split view knows nothing of wrapped lines: the settings pane says what it needs.
+    // Neither the split view nor the main window knows of wrapped lines: the settings pane says
+    // what it needs, and so does the window's content, whose top row may take a second line.
     keepTallEnoughForItsLines(m_form->rightBox);
+    keepTallEnoughForItsLines(m_form->centralWidget);
     orderTabs();
 }
 

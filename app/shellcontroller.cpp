@@ -37,6 +37,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
 
@@ -188,6 +189,10 @@ void ShellController::completeStartUp()
     observeSettings();
     setupVersion();
     setupToolbarAndMenuItems();
+    // The window as designed, unless the screen is smaller: then as much of it as the screen
+    // holds (never below the least size its controls need).
+    if (const QScreen *screen = m_window->screen())
+        m_window->resize(m_window->size().boundedTo(screen->availableGeometry().size()));
     m_window->show();
     m_window->raise();
     m_window->activateWindow();

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QScrollBar>
 
 namespace folioset {
 
@@ -76,10 +77,14 @@ void CustomTableView::focusInEvent(QFocusEvent *event)
     const bool fresh = !currentIndex().isValid();
     QTableView::focusInEvent(event);
     const int name = FileListModel::columnOf(QStringLiteral("name"));
-    if (fresh && model() && model()->rowCount() > 0 && name >= 0)
+    if (fresh && model() && model()->rowCount() > 0 && name >= 0) {
+        // Without scrolling the check boxes out of a narrow list to show the whole name.
+        const int across = horizontalScrollBar()->value();
         selectionModel()->setCurrentIndex(
             model()->index(currentIndex().isValid() ? currentIndex().row() : 0, name),
             QItemSelectionModel::NoUpdate);
+        horizontalScrollBar()->setValue(across);
+    }
     viewport()->update();
 }
 

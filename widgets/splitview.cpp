@@ -4,6 +4,8 @@
 #include <QMouseEvent>
 #include <QSplitterHandle>
 
+#include <algorithm>
+
 namespace folioset {
 
 namespace {
@@ -42,17 +44,33 @@ QSplitterHandle *SplitView::createHandle()
 void SplitView::childEvent(QChildEvent *event)
 {
     QSplitter::childEvent(event);
+    if (event->type() == QEvent::ChildAdded && event->child()->isWidgetType())
+        event->child()->installEventFilter(this);
     if (event->type() == QEvent::ChildAdded || event->type() == QEvent::ChildPolished)
         applyLimits();
+}
+
+bool SplitView::eventFilter(QObject *watched, QEvent *event)
+{
+    // A pane whose contents now need more room gets it.
+    if (event->type() == QEvent::LayoutRequest && watched->parent() == this)
+        applyLimits();
+    return QSplitter::eventFilter(watched, event);
 }
 
 void SplitView::applyLimits()
 {
     if (count() < 2)
         return;
-    // A pane that asks for more room of its own keeps it.
-    widget(0)->setMinimumWidth(std::max(widget(0)->minimumWidth(), firstPaneMinimum));
-    widget(1)->setMinimumWidth(std::max(widget(1)->minimumWidth(), secondPaneMinimum));
+    // A pane's own least width counts too: the split view sums the panes' set minimums and
+    // would otherwise let a pane shrink below what its controls need.
+    const auto limit = [](QWidget *pane, int floor) {
+        const int least = std::max({pane->minimumWidth(), pane->minimumSizeHint().width(), floor});
+        if (pane->minimumWidth() != least)
+            pane->setMinimumWidth(least);
+    };
+    limit(widget(0), firstPaneMinimum);
+    limit(widget(1), secondPaneMinimum);
     setCollapsible(0, false);
     setCollapsible(1, true);
 }

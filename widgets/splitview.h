@@ -5,8 +5,8 @@
 namespace folioset {
 
 // The main window's two panes. The divider is a thin line rather than a grip, the panes keep
-// room to work in (the first at least 200 pixels, the second at least 100, either more if it
-// asks for more), and a double click
+// room to work in (the first at least 200 pixels, the second at least 100, either more if its
+// controls need more), and a double click
 // on the divider folds away the second pane or brings it back; the first never folds.
 class SplitView : public QSplitter
 {
@@ -24,6 +24,7 @@ public:
 protected:
     QSplitterHandle *createHandle() override;
     void childEvent(QChildEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void applyLimits();

@@ -11,6 +11,7 @@
 #include "platform/workspace.h"
 #include "shelltesting.h"
 #include "support/fixtures.h"
+#include "widgets/flowbar.h"
 #include "widgets/keycharacter.h"
 #include "widgets/segmentedcontrol.h"
 #include "widgets/stepper.h"
@@ -153,6 +154,15 @@ QStringList faultsOf(QWidget *window, const QStringList &overlays = {})
             }
         }
     }
+    // A row that may wrap takes as many lines as it needs, and no more: no empty line under it.
+    for (const FlowBar *bar : window->findChildren<FlowBar *>()) {
+        if (bar->isVisibleTo(window) && bar->height() != bar->heightForWidth(bar->width()))
+            faults << QStringLiteral("%1 is %2 high for %3 line(s) of %4")
+                          .arg(nameOf(bar))
+                          .arg(bar->height())
+                          .arg(bar->lineCount())
+                          .arg(bar->heightForWidth(bar->width()));
+    }
     for (qsizetype i = 0; i < controls.size(); ++i) {
         for (qsizetype j = i + 1; j < controls.size(); ++j) {
             QWidget *a = controls.at(i);
@@ -251,10 +261,17 @@ void TestLayout::checkSizes(QWidget *window, const QStringList &overlays)
     QVERIFY(window->isVisible());
     QCoreApplication::processEvents();
     // Wrapped lines make a narrower window taller: the smallest size is where it settles.
-    window->resize(window->minimumSize().expandedTo(window->minimumSizeHint()));
-    QCoreApplication::processEvents();
-    const QSize smallest = window->minimumSize().expandedTo(window->minimumSizeHint());
+    QSize smallest;
+    for (int round = 0; round < 20; ++round) {
+        const QSize least = window->minimumSize().expandedTo(window->minimumSizeHint());
+        if (least == smallest)
+            break;
+        smallest = least;
+        window->resize(smallest);
+        QTest::qWait(10);
+    }
     qInfo() << window->objectName() << "smallest" << smallest;
+
     for (const qreal scale : {1.0, 1.5, 2.0}) {
         // A window fixed in one direction (the About window's height) is checked at its size.
         const QSize size = (QSizeF(smallest) * scale).toSize().boundedTo(window->maximumSize());
