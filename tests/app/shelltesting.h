@@ -3,14 +3,20 @@
 // What the window tests of both editions need: answering alerts as a user would, storing
 // settings before a start, and waiting for a run.
 
+#include "app/classicappdelegate.h"
+#include "app/foliosetappdelegate.h"
 #include "app/shellcontroller.h"
+#include "platform/edition.h"
 #include "platform/preferences.h"
+#include "support/fixtures.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 namespace folioset::testing {
@@ -69,6 +75,47 @@ inline bool storeSettings(const QVariantMap &values)
     for (auto it = values.cbegin(); it != values.cend(); ++it)
         stored.insert(it.key(), it.value());
     return Preferences().setValue(QStringLiteral("SETTINGS"), stored);
+}
+
+// Makes `edition` the running one, its preferences store included.
+inline void useEdition(Edition edition)
+{
+    setEdition(edition);
+    QCoreApplication::setApplicationName(editionName());
+}
+
+// The controller of `edition`, started with `stored` put into its "SETTINGS" first, its window
+// shown; null when the window did not show.
+inline std::unique_ptr<ShellController> startEdition(Edition edition, Workspace &workspace,
+                                                     const QVariantMap &stored = {})
+{
+    useEdition(edition);
+    if (!stored.isEmpty() && !storeSettings(stored))
+        return nullptr;
+    std::unique_ptr<ShellController> controller;
+    if (edition == Edition::Folioset1)
+        controller = std::make_unique<ClassicAppDelegate>(workspace);
+    else
+        controller = std::make_unique<FoliosetAppDelegate>(workspace);
+    controller->awakeFromNib();
+    if (!QTest::qWaitForWindowExposed(controller->window()))
+        return nullptr;
+    return controller;
+}
+
+// Puts `count` small JPEGs made in `folder` ("a0.jpg", ...) into the controller's list.
+inline bool addJpegs(ShellController &controller, const QTemporaryDir &folder, int count)
+{
+    QList<FileItemPtr> items;
+    for (int i = 0; i < count; ++i) {
+        const QString path = folder.filePath(QStringLiteral("a%1.jpg").arg(i));
+        if (!QFileInfo::exists(path) && !fixtures::writeJpeg(path, QSize(64, 48), i + 1))
+            return false;
+        items << FileItem::initWithURL(QUrl::fromLocalFile(path));
+    }
+    controller.files().append(items);
+    controller.resetView(true);
+    return true;
 }
 
 // Whether the controller's run has ended within `milliseconds`.

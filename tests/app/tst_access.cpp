@@ -32,12 +32,6 @@ using namespace folioset::testing;
 
 namespace {
 
-void useEdition(Edition edition)
-{
-    setEdition(edition);
-    QCoreApplication::setApplicationName(editionName());
-}
-
 // The accessible object under `root` (itself included) with this name and, unless Role(-1),
 // this role; the first found depth first, skipping what is not shown.
 QAccessibleInterface *findAccessible(QAccessibleInterface *root, const QString &name,
@@ -123,6 +117,7 @@ private slots:
 private:
     void start(Edition edition, const QVariantMap &stored = {});
     void addFiles(int count);
+    void openSheet(const QString &sheet);
     // Stored settings that keep the output folder.
     QVariantMap keptFolder() const
     {
@@ -168,28 +163,34 @@ void TestAccess::cleanup()
 
 void TestAccess::start(Edition edition, const QVariantMap &stored)
 {
-    useEdition(edition);
-    if (!stored.isEmpty())
-        QVERIFY(storeSettings(stored));
-    if (edition == Edition::Folioset1)
-        m_controller = std::make_unique<ClassicAppDelegate>(m_workspace);
-    else
-        m_controller = std::make_unique<FoliosetAppDelegate>(m_workspace);
-    m_controller->awakeFromNib();
+    m_controller = startEdition(edition, m_workspace, stored);
+    QVERIFY(m_controller);
     QVERIFY(QTest::qWaitForWindowActive(m_controller->window()));
 }
 
 void TestAccess::addFiles(int count)
 {
-    QList<FileItemPtr> items;
-    for (int i = 0; i < count; ++i) {
-        const QString path = m_inputs.filePath(QStringLiteral("a%1.jpg").arg(i));
-        if (!QFileInfo::exists(path))
-            QVERIFY(fixtures::writeJpeg(path, QSize(64, 48), i + 1));
-        items << FileItem::initWithURL(QUrl::fromLocalFile(path));
-    }
-    m_controller->files().append(items);
-    m_controller->resetView(true);
+    QVERIFY(addJpegs(*m_controller, m_inputs, count));
+}
+
+// Opens the sheet or window of that element name the way its command does.
+void TestAccess::openSheet(const QString &sheet)
+{
+    ShellController &shell = *m_controller;
+    if (sheet == QLatin1String("pdfSettingsPanel"))
+        shell.openPDFSettings();
+    else if (sheet == QLatin1String("importFilesPanel"))
+        shell.openImportFilesPanel();
+    else if (sheet == QLatin1String("processViewPanel"))
+        shell.convertAction();
+    else if (sheet == QLatin1String("AboutWindowController"))
+        shell.aboutAction();
+    else if (sheet == QLatin1String("EULAWindowController"))
+        shell.showLicenseAgreement();
+    else if (sheet == QLatin1String("addFilesPanel"))
+        shell.addFiles();
+    else
+        static_cast<FoliosetAppDelegate &>(shell).showOutputSettings();
 }
 
 QAccessibleInterface *TestAccess::control(const QString &name) const
@@ -668,23 +669,11 @@ void TestAccess::escapeClosesEverySheetAsItsCancelDoes()
     addFiles(2);
     ShellController &shell = *m_controller;
     const QString storedTitle = shell.settings().pdfSettings()->title();
-    if (sheet == QLatin1String("pdfSettingsPanel")) {
-        shell.openPDFSettings();
+    openSheet(sheet);
+    if (sheet == QLatin1String("pdfSettingsPanel"))
         QTest::keyClicks(element<QLineEdit>(shell, "titleField"), QStringLiteral("typed"));
-    } else if (sheet == QLatin1String("importFilesPanel")) {
-        shell.openImportFilesPanel();
-    } else if (sheet == QLatin1String("processViewPanel")) {
-        shell.convertAction();
+    if (sheet == QLatin1String("processViewPanel"))
         QVERIFY(waitForRunToEnd(shell));
-    } else if (sheet == QLatin1String("AboutWindowController")) {
-        shell.aboutAction();
-    } else if (sheet == QLatin1String("EULAWindowController")) {
-        shell.showLicenseAgreement();
-    } else if (sheet == QLatin1String("addFilesPanel")) {
-        shell.addFiles();
-    } else {
-        static_cast<FoliosetAppDelegate &>(shell).showOutputSettings();
-    }
     QWidget *shown = nullptr;
     QTRY_VERIFY((shown = shownChild(sheet)));
     QVERIFY(QTest::qWaitForWindowExposed(shown));
@@ -720,18 +709,7 @@ void TestAccess::sheetsAreNamedDialogsWithADefaultButton()
     start(Edition(edition), keptFolder());
     addFiles(1);
     ShellController &shell = *m_controller;
-    if (sheet == QLatin1String("pdfSettingsPanel"))
-        shell.openPDFSettings();
-    else if (sheet == QLatin1String("importFilesPanel"))
-        shell.openImportFilesPanel();
-    else if (sheet == QLatin1String("processViewPanel"))
-        shell.convertAction();
-    else if (sheet == QLatin1String("AboutWindowController"))
-        shell.aboutAction();
-    else if (sheet == QLatin1String("EULAWindowController"))
-        shell.showLicenseAgreement();
-    else
-        static_cast<FoliosetAppDelegate &>(shell).showOutputSettings();
+    openSheet(sheet);
     QWidget *shown = nullptr;
     QTRY_VERIFY((shown = shownChild(sheet)));
     if (sheet == QLatin1String("processViewPanel"))

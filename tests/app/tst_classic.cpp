@@ -40,16 +40,6 @@
 using namespace folioset;
 using namespace folioset::testing;
 
-namespace {
-
-void useEdition(Edition edition)
-{
-    setEdition(edition);
-    QCoreApplication::setApplicationName(editionName());
-}
-
-} // namespace
-
 class TestClassic : public QObject
 {
     Q_OBJECT

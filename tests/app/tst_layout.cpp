@@ -39,12 +39,6 @@ using namespace folioset::testing;
 
 namespace {
 
-void useEdition(Edition edition)
-{
-    setEdition(edition);
-    QCoreApplication::setApplicationName(editionName());
-}
-
 // Widgets whose insides are their own business: a scroll area's viewport and bars, a field's
 // clear button, a stepper's arrows, a combo box's popup.
 bool isOpaque(const QWidget *w)
@@ -234,26 +228,13 @@ void TestLayout::cleanup()
 
 void TestLayout::start(Edition edition)
 {
-    useEdition(edition);
-    if (edition == Edition::Folioset1)
-        m_controller = std::make_unique<ClassicAppDelegate>(m_workspace);
-    else
-        m_controller = std::make_unique<FoliosetAppDelegate>(m_workspace);
-    m_controller->awakeFromNib();
-    QVERIFY(QTest::qWaitForWindowExposed(m_controller->window()));
+    m_controller = startEdition(edition, m_workspace);
+    QVERIFY(m_controller);
 }
 
 void TestLayout::addFiles(int count)
 {
-    QList<FileItemPtr> items;
-    for (int i = 0; i < count; ++i) {
-        const QString path = m_inputs.filePath(QStringLiteral("a%1.jpg").arg(i));
-        if (!QFileInfo::exists(path))
-            QVERIFY(fixtures::writeJpeg(path, QSize(64, 48), i + 1));
-        items << FileItem::initWithURL(QUrl::fromLocalFile(path));
-    }
-    m_controller->files().append(items);
-    m_controller->resetView(true);
+    QVERIFY(addJpegs(*m_controller, m_inputs, count));
 }
 
 void TestLayout::checkSizes(QWidget *window, const QStringList &overlays)
