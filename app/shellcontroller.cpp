@@ -38,7 +38,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QTabBar>
 #include <QTabWidget>
 
 #include <climits>
@@ -115,8 +114,6 @@ void ShellController::prepareWindow()
         header->resizeSection(FileListModel::columnOf(column), width);
     m_ui->mainTableView->verticalHeader()->hide();
     m_ui->loadingIndicator->setVisible(false);
-    // The tabs are what takes the focus: they carry the name of what they switch.
-    m_ui->settingTabView->tabBar()->setAccessibleName(m_ui->settingTabView->accessibleName());
     m_ui->groupMultiPagePDFStepper->setMinimum(2);
     m_ui->groupMultiPagePDFStepper->setMaximum(99999);
 
