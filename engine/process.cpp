@@ -276,6 +276,7 @@ void Process::convertOutputFile(const OutputFile &output, bool *failed)
 
     pdf::Document document;
     document.setScratchFolder(entry.targetPath);
+    document.setPageSetup(m_pageSetup);
     const PDFSettings *pdfSettings = m_settings ? m_settings->pdfSettings() : nullptr;
     if (pdfSettings && pdfSettings->bookmarkType() > 0 && !document.hasOutlineRoot())
         document.ensureOutlineRoot();
