@@ -2,6 +2,7 @@
 
 #include "inputlist.h"
 
+#include "engine/pdf/pagesetup.h"
 #include "model/selectionrange.h"
 
 #include <QString>
@@ -40,9 +41,10 @@ struct Options
     std::optional<int> encryptionStrength; // 0: 40-bit RC4, 1: 128-bit RC4, 2: 256-bit AES
     std::optional<int> bookmarkType;       // 0 none, 1 file name, 2 name without extension, 3 path
 
-    SelectionRange pages; // applied to every multi-page input
-    QString logFolder;    // empty: the per-user "Logs" folder
-    QString reportPath;   // empty: no report
+    SelectionRange pages;     // applied to every multi-page input
+    pdf::PageSetup pageSetup; // every page, whether or not document settings are given
+    QString logFolder;        // empty: the per-user "Logs" folder
+    QString reportPath;       // empty: no report
     bool open = false;
     bool quiet = false;
 

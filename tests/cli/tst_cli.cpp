@@ -16,6 +16,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFOutlineDocumentHelper.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+
 #include <csignal>
 #include <sys/types.h>
 
@@ -98,6 +103,8 @@ private slots:
     void helpNamesEveryOption();
     void helpAndVersionExitZero();
     void optionsReachTheSettings();
+    void parsesThePageLayout_data();
+    void parsesThePageLayout();
 
     void gathersFoldersFlatOrRecursive();
     void gathersFilesAsGivenAndOnce();
@@ -105,6 +112,7 @@ private slots:
     void assessesLoggedRuns();
 
     void mergesJpegPngAndTiffIntoOnePdf();
+    void laysOutPagesOnPaperWithTheImagesUnchanged();
     void encryptsWithPasswordFromStandardInput();
     void corruptInputFailsTheRun();
     void writesTheLogIntoLogDir();
@@ -227,6 +235,44 @@ void TestCli::parsesEveryOption()
         QVERIFY2(text.contains(part), qPrintable(QStringLiteral("%1 not in %2").arg(part, text)));
 }
 
+void TestCli::parsesThePageLayout_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QVariantMap>("layout"); // the stored form of what was parsed
+    const auto map = [](const char *size, const char *turn, const char *fit, const char *margins,
+                        const char *dpi) {
+        return QVariantMap{{"pageSize", size},
+                           {"orientation", turn},
+                           {"fit", fit},
+                           {"margins", margins},
+                           {"defaultDpi", dpi}};
+    };
+    QTest::newRow("none: the image's own size")
+        << QStringList() << map("image", "auto", "into", "0mm", "72");
+    QTest::newRow("the README's example")
+        << QStringList{"--page-size", "A4", "--fit", "into", "--margin", "10mm"}
+        << map("A4", "auto", "into", "10mm", "72");
+    QTest::newRow("every option")
+        << QStringList{"--page-size", "letter",   "--orientation",    "landscape",     "--fit",
+                       "shrink",      "--margin", "1in,0.5in,36pt,0", "--default-dpi", "300"}
+        << map("Letter", "landscape", "shrink", "25.4mm,12.7mm,12.7mm,0mm", "300");
+    QTest::newRow("custom size, fill") << QStringList{"--page-size", "4x6in", "--fit", "fill"}
+                                       << map("4x6in", "auto", "fill", "0mm", "72");
+    QTest::newRow("margins around the image's own size")
+        << QStringList{"--margin", "5"} << map("image", "auto", "into", "5mm", "72");
+}
+
+void TestCli::parsesThePageLayout()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QVariantMap, layout);
+    const ParseResult result = parse(arguments + QStringList{"-o", "o", "a.jpg"});
+    QVERIFY2(result.status == ParseStatus::Run, qPrintable(result.error));
+    QCOMPARE(pdf::pageSetupToMap(result.options.pageSetup), layout);
+    // The layout is no document setting: it does not switch those on.
+    QVERIFY(!result.options.appliesDocumentSettings());
+}
+
 void TestCli::rejectsUsageErrors_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -278,6 +324,24 @@ void TestCli::rejectsUsageErrors_data()
     row("list and password both from standard input",
         {"--from-file", "-", "--open-password-file", "-", "-o", "o"}, "standard input");
     row("empty report name", {"--report", "", "-o", "o", "a"}, "--report");
+    row("unknown paper", {"--page-size", "B5", "-o", "o", "a"}, "invalid --page-size 'B5'");
+    row("size without unit", {"--page-size", "210x297", "-o", "o", "a"}, "'210x297'");
+    row("size with one side", {"--page-size", "210mm", "-o", "o", "a"}, "'210mm'");
+    row("size beyond readers", {"--page-size", "6000x100mm", "-o", "o", "a"},
+        "invalid --page-size '6000x100mm': a page side must be from 3 pt to 14400 pt");
+    row("bad orientation", {"--page-size", "A4", "--orientation", "upright", "-o", "o", "a"},
+        "invalid --orientation 'upright'");
+    row("bad fit", {"--page-size", "A4", "--fit", "zoom", "-o", "o", "a"}, "invalid --fit 'zoom'");
+    row("fit without paper", {"--fit", "fill", "-o", "o", "a"}, "need a paper size");
+    row("orientation without paper", {"--orientation", "portrait", "-o", "o", "a"},
+        "need a paper size");
+    row("three margins", {"--margin", "1,2,3", "-o", "o", "a"}, "invalid --margin '1,2,3'");
+    row("margin in cm", {"--margin", "1cm", "-o", "o", "a"}, "invalid --margin '1cm'");
+    row("margin larger than half the page",
+        {"--page-size", "A4", "--margin", "110mm", "-o", "o", "a"},
+        "invalid --margin '110mm': a margin of 110 mm is half the page or more");
+    row("dpi zero", {"--default-dpi", "0", "-o", "o", "a"}, "invalid --default-dpi '0'");
+    row("dpi word", {"--default-dpi", "high", "-o", "o", "a"}, "invalid --default-dpi 'high'");
     // Rights or a key length without a password would give an unencrypted PDF, as would an
     // empty password.
     const char *needsPassword = "need a password";
@@ -342,6 +406,13 @@ void TestCli::helpNamesEveryOption()
                                "step:N",
                                "rstep:N",
                                "--log-dir",
+                               "--page-size",
+                               "--orientation",
+                               "auto|portrait|landscape",
+                               "--fit",
+                               "into|fill|exact|shrink",
+                               "--margin",
+                               "--default-dpi",
                                "--open",
                                "-q,",
                                "--quiet",
@@ -560,6 +631,46 @@ void TestCli::mergesJpegPngAndTiffIntoOnePdf()
         clirun::readPdf(QDir(plainOut).filePath(QStringLiteral("book.pdf")));
     QCOMPARE(untitled.pages, 4);
     QVERIFY(untitled.title.isEmpty());
+}
+
+void TestCli::laysOutPagesOnPaperWithTheImagesUnchanged()
+{
+    const QTemporaryDir home;
+    const QString out = QDir(home.path()).filePath(QStringLiteral("out"));
+    const clirun::Result run =
+        clirun::run({QStringLiteral("--page-size"), QStringLiteral("A4"), QStringLiteral("--fit"),
+                     QStringLiteral("into"), QStringLiteral("--margin"), QStringLiteral("10mm"),
+                     QStringLiteral("--bookmarks"), QStringLiteral("name"),
+                     QStringLiteral("--mode"), QStringLiteral("merge"), QStringLiteral("--name"),
+                     QStringLiteral("letters"), QStringLiteral("-o"), out, m_jpeg, m_tiff},
+                    environment(home));
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+
+    QPDF pdf;
+    pdf.processFile(
+        QFile::encodeName(QDir(out).filePath(QStringLiteral("letters.pdf"))).constData());
+    std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
+    QCOMPARE(pages.size(), std::size_t(4));
+    for (QPDFPageObjectHelper page : pages) {
+        // The photos are wide: automatic orientation lays A4 on its side.
+        QPDFObjectHandle box = page.getObjectHandle().getKey("/MediaBox");
+        QCOMPARE(qRound(box.getArrayItem(2).getNumericValue()), 842);
+        QCOMPARE(qRound(box.getArrayItem(3).getNumericValue()), 595);
+    }
+    QPDFObjectHandle photo =
+        pages.front().getObjectHandle().getKey("/Resources").getKey("/XObject").getKey("/Im0");
+    const std::shared_ptr<Buffer> raw = photo.getRawStreamData();
+    QCOMPARE(
+        QByteArray(reinterpret_cast<const char *>(raw->getBuffer()), qsizetype(raw->getSize())),
+        fixtures::readBytes(m_jpeg));
+    // One bookmark per input, each showing the top of its sheet.
+    std::vector<QPDFOutlineObjectHelper> outlines =
+        QPDFOutlineDocumentHelper(pdf).getTopLevelOutlines();
+    QCOMPARE(outlines.size(), std::size_t(2));
+    for (QPDFOutlineObjectHelper &outline : outlines) {
+        QPDFObjectHandle dest = outline.getDest();
+        QVERIFY(std::abs(dest.getArrayItem(3).getNumericValue() - (210 * 72 / 25.4 + 72)) < 1e-3);
+    }
 }
 
 void TestCli::encryptsWithPasswordFromStandardInput()
