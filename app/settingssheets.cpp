@@ -1,12 +1,14 @@
 // The PDF settings sheet of both editions and the output settings sheet of folioset2.
 
 #include "foliosetappdelegate.h"
+#include "pagetab.h"
 
 #include "ui_OutputSettingPanel.h"
 #include "ui_PDFSettingsPanel.h"
 #include "ui_ProcessViewPanel.h"
 
 #include "filelist/customtableview.h"
+#include "filelist/filelistmodel.h"
 #include "model/utilities.h"
 
 #include <QButtonGroup>
@@ -23,6 +25,8 @@ QList<QRadioButton *> bookmarkButtons(const ::Ui::PDFSettingsPanel &ui)
 {
     return {ui.bookmarkNoneBtn, ui.bookmarkNameBtn, ui.bookmarkStemBtn, ui.bookmarkPathBtn};
 }
+
+constexpr int kPageTab = 3;
 
 } // namespace
 
@@ -79,6 +83,7 @@ void ShellController::connectSheets()
     connect(pdf.canCopyBtn, &QCheckBox::clicked, this, [copy](bool on) { copy->setCanCopy(on); });
     connect(bookmarks, &QButtonGroup::idClicked, this,
             [copy](int kind) { copy->setBookmarkType(kind); });
+    m_pageTab = std::make_unique<PageTab>(pdf);
 }
 
 void FoliosetAppDelegate::showOutputSettings()
@@ -126,6 +131,12 @@ void ShellController::openPDFSettings()
 {
     m_pdfSettings->setData(m_settings->pdfSettings()->getData());
     loadPdfSettingsIntoSheet();
+    // The page drawn is the highlighted file's first page to convert, else the list's first.
+    const QList<int> rows = selectedRows();
+    const FileItemPtr item = m_files->item(rows.isEmpty() ? 0 : rows.first());
+    m_pageTab->show(m_pageSetup);
+    m_pageTab->setPreviewImage(item ? item->localPath() : QString(),
+                               item ? Process::getPageRanges(item.get()).value(0, 1) - 1 : 0);
     pdfSettingsSegmentedChanged(0);
     showSheet(m_pdfSettingsPanel);
 }
@@ -167,6 +178,17 @@ void ShellController::pdfSettingsSegmentedChanged(int segment)
 void ShellController::applyPDFSettings()
 {
     endEditing(m_pdfSettingsPanel);
+    // A layout that makes no page is not taken; the Page tab says why.
+    const pdf::PageSetup page = m_pageTab->setup();
+    if (!page.problem().isEmpty()) {
+        pdfSettingsSegmentedChanged(kPageTab);
+        m_pdfUi->marginTopField->setFocus();
+        return;
+    }
+    if (page != m_pageSetup) {
+        m_pageSetup = page;
+        storePageSetup(m_pageSetup);
+    }
     m_settings->pdfSettings()->setData(m_pdfSettings->getData());
     m_settings->synchronize();
     m_pdfSettingsPanel->hide();
