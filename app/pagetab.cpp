@@ -66,6 +66,8 @@ PageTab::PageTab(::Ui::PDFSettingsPanel &ui, QObject *parent) : QObject(parent),
         margin->setRange(0, pdf::fromPoints(kLargestSide, pdf::LengthUnit::Millimetre));
     ui.defaultDpiField->setRange(1, 100000);
     ui.pageProblemLabel->hide();
+    // Room for the longest caption, so that the sheet keeps its size as the choices change.
+    ui.pagePreviewCaption->setMinimumHeight(7 * ui.pagePreviewCaption->fontMetrics().lineSpacing());
     // Focus lands in a spin box's own text field, which a screen reader names on its own.
     for (QAbstractSpinBox *spin : ui.pagePage->findChildren<QAbstractSpinBox *>()) {
         if (auto *text = spin->findChild<QLineEdit *>())

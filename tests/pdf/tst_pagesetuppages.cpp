@@ -350,6 +350,31 @@ private slots:
         QCOMPARE(shown.pixel(2, 2), qRgb(255, 255, 255));
     }
 
+    // Encryption covers the page's drawing like any stream; the layout survives it.
+    void anEncryptedPageKeepsItsLayout()
+    {
+        const QString path = file(QStringLiteral("secret.jpg"));
+        QVERIFY(fixtures::writeJpeg(path, {300, 100}));
+        Document document;
+        document.setPageSetup(setupOf("A4", "auto", "fill", "10mm"));
+        QVERIFY(helpers::appendPage(document, path));
+        const QString out = file(QStringLiteral("secret.pdf"));
+        WriteOptions options;
+        options.security =
+            Security{QStringLiteral("open"), QStringLiteral("owner"), true, true, 256};
+        QString reason;
+        QVERIFY2(document.write(out, options, nullptr, &reason), qPrintable(reason));
+        const auto pdf = readback::open(out, QStringLiteral("open"));
+        QVERIFY(pdf->isEncrypted());
+        const auto page = readback::pages(*pdf).at(0);
+        QCOMPARE(readback::mediaBox(page).toSize(), QSize(842, 595));
+        const PageLayout layout = layoutPage(300, 100, {}, 1, document.pageSetup());
+        QVERIFY(!layout.clip.isEmpty());
+        QVERIFY2(readback::contents(page).startsWith("q 28.3465 28.3465 785.1969 538.5827 re W n "),
+                 readback::contents(page).constData());
+        QCOMPARE(readback::rawData(readback::image(page)), fixtures::readBytes(path));
+    }
+
     void aSetupWithoutRoomMakesNoPage()
     {
         const QString path = file(QStringLiteral("refused.png"));
