@@ -35,6 +35,36 @@ constexpr std::array<NamedPaper, 5> kNamedPapers{{
     {PaperSize::Legal, "Legal", 8.5, 14, LengthUnit::Inch},
 }};
 
+template <typename Value, std::size_t N>
+using Names = std::array<std::pair<Value, const char *>, N>;
+
+constexpr Names<PageOrientation, 3> kOrientationNames{{{PageOrientation::Automatic, "auto"},
+                                                       {PageOrientation::Portrait, "portrait"},
+                                                       {PageOrientation::Landscape, "landscape"}}};
+constexpr Names<ImageFit, 4> kFitNames{{{ImageFit::Into, "into"},
+                                        {ImageFit::Fill, "fill"},
+                                        {ImageFit::Exact, "exact"},
+                                        {ImageFit::ShrinkOnly, "shrink"}}};
+
+template <typename Value, std::size_t N>
+std::optional<Value> byName(const Names<Value, N> &names, const QString &text)
+{
+    for (const auto &[value, name] : names) {
+        if (text.trimmed().compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return value;
+    }
+    return std::nullopt;
+}
+
+template <typename Value, std::size_t N> QString nameOf(const Names<Value, N> &names, Value value)
+{
+    for (const auto &[known, name] : names) {
+        if (known == value)
+            return QLatin1String(name);
+    }
+    return QLatin1String(names.front().second);
+}
+
 const NamedPaper *namedPaper(PaperSize paper)
 {
     for (const NamedPaper &named : kNamedPapers) {
@@ -248,50 +278,22 @@ QString paperSizeText(const PageSetup &setup)
 
 std::optional<PageOrientation> parseOrientation(const QString &text)
 {
-    for (const PageOrientation o :
-         {PageOrientation::Automatic, PageOrientation::Portrait, PageOrientation::Landscape}) {
-        if (text.trimmed().compare(orientationText(o), Qt::CaseInsensitive) == 0)
-            return o;
-    }
-    return std::nullopt;
+    return byName(kOrientationNames, text);
 }
 
 QString orientationText(PageOrientation orientation)
 {
-    switch (orientation) {
-    case PageOrientation::Portrait:
-        return QStringLiteral("portrait");
-    case PageOrientation::Landscape:
-        return QStringLiteral("landscape");
-    case PageOrientation::Automatic:
-        break;
-    }
-    return QStringLiteral("auto");
+    return nameOf(kOrientationNames, orientation);
 }
 
 std::optional<ImageFit> parseFit(const QString &text)
 {
-    for (const ImageFit fit :
-         {ImageFit::Into, ImageFit::Fill, ImageFit::Exact, ImageFit::ShrinkOnly}) {
-        if (text.trimmed().compare(fitText(fit), Qt::CaseInsensitive) == 0)
-            return fit;
-    }
-    return std::nullopt;
+    return byName(kFitNames, text);
 }
 
 QString fitText(ImageFit fit)
 {
-    switch (fit) {
-    case ImageFit::Fill:
-        return QStringLiteral("fill");
-    case ImageFit::Exact:
-        return QStringLiteral("exact");
-    case ImageFit::ShrinkOnly:
-        return QStringLiteral("shrink");
-    case ImageFit::Into:
-        break;
-    }
-    return QStringLiteral("into");
+    return nameOf(kFitNames, fit);
 }
 
 std::optional<Margins> parseMargins(const QString &text)

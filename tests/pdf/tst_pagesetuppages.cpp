@@ -66,15 +66,6 @@ QByteArray pngIdat(const QByteArray &png)
     return data;
 }
 
-QByteArray rawStrip(const QString &path)
-{
-    TIFF *tiff = TIFFOpen(QFile::encodeName(path).constData(), "r");
-    QByteArray strip(qsizetype(TIFFGetStrileByteCount(tiff, 0)), '\0');
-    TIFFReadRawStrip(tiff, 0, strip.data(), strip.size());
-    TIFFClose(tiff);
-    return strip;
-}
-
 QImage quadrants(QSize size)
 {
     QImage image(size, QImage::Format_RGB32);
@@ -182,7 +173,7 @@ private slots:
             QVERIFY(fixtures::writeTiffPages(
                 path, {fixtures::bilevelPage(1728, 400, PHOTOMETRIC_MINISWHITE,
                                              COMPRESSION_CCITTFAX4, 0)}));
-            expected = rawStrip(path);
+            expected = fixtures::rawStrip(path);
             filter = "/CCITTFaxDecode";
         }
         QVERIFY(!expected.isEmpty());
