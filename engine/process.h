@@ -97,7 +97,6 @@ public:
     // How pages are laid out. Not a document setting: it holds whether or not those are
     // applied. By default each page is its image's own size.
     void setPageSetup(const pdf::PageSetup &setup) { m_pageSetup = setup; }
-    const pdf::PageSetup &pageSetup() const { return m_pageSetup; }
 
     // The whole run, on the calling thread. isCombining must be set first.
     void start();

@@ -112,11 +112,6 @@ void Document::setPageSetup(const PageSetup &setup)
     d->pageSetupProblem = setup.problem();
 }
 
-const PageSetup &Document::pageSetup() const
-{
-    return d->pageSetup;
-}
-
 bool Document::appendImagePage(const ImageSource &source, int index, QString *reason)
 {
     if (!d->pageSetupProblem.isEmpty()) {

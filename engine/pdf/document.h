@@ -69,7 +69,6 @@ public:
     // How the pages that follow are laid out; by default each is the image's own size. A setup
     // with a problem() makes no pages: each says why.
     void setPageSetup(const PageSetup &setup);
-    const PageSetup &pageSetup() const;
 
     // Adds frame `index` (0-based) of `source` as the new last page, laid out by the page setup
     // (by default sized pixel size x 72 / dpi) and turned upright by its EXIF orientation.

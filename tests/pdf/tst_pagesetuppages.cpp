@@ -346,8 +346,9 @@ private slots:
     {
         const QString path = file(QStringLiteral("secret.jpg"));
         QVERIFY(fixtures::writeJpeg(path, {300, 100}));
+        const PageSetup setup = setupOf("A4", "auto", "fill", "10mm");
         Document document;
-        document.setPageSetup(setupOf("A4", "auto", "fill", "10mm"));
+        document.setPageSetup(setup);
         QVERIFY(helpers::appendPage(document, path));
         const QString out = file(QStringLiteral("secret.pdf"));
         WriteOptions options;
@@ -359,7 +360,7 @@ private slots:
         QVERIFY(pdf->isEncrypted());
         const auto page = readback::pages(*pdf).at(0);
         QCOMPARE(readback::mediaBox(page).toSize(), QSize(842, 595));
-        const PageLayout layout = layoutPage(300, 100, {}, 1, document.pageSetup());
+        const PageLayout layout = layoutPage(300, 100, {}, 1, setup);
         QVERIFY(!layout.clip.isEmpty());
         QVERIFY2(readback::contents(page).startsWith("q 28.3465 28.3465 785.1969 538.5827 re W n "),
                  readback::contents(page).constData());
