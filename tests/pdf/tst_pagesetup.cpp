@@ -292,35 +292,6 @@ private slots:
         QVERIFY(layout.clip.isEmpty());
     }
 
-    void namedPapersAreTheirSizeToThePoint_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QSize>("points");
-        QTest::newRow("A3") << "A3" << QSize(842, 1191);
-        QTest::newRow("A4") << "a4" << QSize(595, 842);
-        QTest::newRow("A5") << "A5" << QSize(420, 595);
-        QTest::newRow("Letter") << "letter" << QSize(612, 792);
-        QTest::newRow("Legal") << "LEGAL" << QSize(612, 1008);
-        QTest::newRow("custom in mm, given landscape") << "297x210mm" << QSize(595, 842);
-        QTest::newRow("custom in inches") << "4x6in" << QSize(288, 432);
-        QTest::newRow("custom in points, units twice") << "100ptx200pt" << QSize(100, 200);
-    }
-    void namedPapersAreTheirSizeToThePoint()
-    {
-        QFETCH(QString, name);
-        QFETCH(QSize, points);
-        const std::optional<PaperChoice> choice = parsePaperSize(name);
-        QVERIFY(choice);
-        PageSetup setup;
-        setup.paper = choice->paper;
-        setup.customSize = choice->customSize;
-        setup.customUnit = choice->customUnit;
-        QCOMPARE(setup.portraitPaper().toSize(), points);
-        setup.orientation = PageOrientation::Landscape;
-        const PageLayout turned = layoutPage(10, 10, {}, 1, setup);
-        QCOMPARE(QSizeF(turned.mediaWidth, turned.mediaHeight).toSize(), points.transposed());
-    }
-
     void refusesMarginsThatLeaveNoRoom_data()
     {
         QTest::addColumn<QString>("paper");

@@ -198,6 +198,13 @@ private slots:
             QTest::addRow("%s portrait", paper) << paper << "portrait" << points;
             QTest::addRow("%s landscape", paper) << paper << "landscape" << points.transposed();
         }
+        // A custom size is a sheet like any other: the orientation turns it.
+        QTest::newRow("custom in mm, given landscape, portrait") << "297x210mm"
+                                                                 << "portrait" << QSize(595, 842);
+        QTest::newRow("custom in inches, landscape") << "4x6in"
+                                                     << "landscape" << QSize(432, 288);
+        QTest::newRow("custom in points, units twice") << "100ptx200pt"
+                                                       << "portrait" << QSize(100, 200);
     }
     void namedPapersGiveTheirPageBox()
     {
