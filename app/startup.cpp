@@ -3,6 +3,7 @@
 #include "foliosetappdelegate.h"
 
 #include "model/utilities.h"
+#include "platform/keyring.h"
 #include "platform/workspace.h"
 #include "resources/resourceimage.h"
 
@@ -35,6 +36,7 @@ int runApplication(Edition which, int argc, char **argv)
 {
     QApplication app(argc, argv);
     prepareApplication(which);
+    setKeyring(secretServiceKeyring());
     if (which == Edition::Folioset1) {
         const std::unique_ptr<QMainWindow> window = createMainWindow();
         window->show();

@@ -2,9 +2,13 @@
 # Installs the Debian packages Folioset needs to build, run and test; only what is missing.
 set -euo pipefail
 
+# The last line is what the tests need besides: a private D-Bus session (dbus-run-session) with
+# a Secret Service of its own (gnome-keyring), and secret-tool to look into it.
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libqpdf-dev
           libxml2-dev libicu-dev libjpeg-dev libpng-dev libtiff-dev libgif-dev zlib1g-dev libgl-dev
-          fonts-dejavu-core xvfb xauth qpdf poppler-utils desktop-file-utils appstream)
+          libsecret-1-dev
+          fonts-dejavu-core xvfb xauth qpdf poppler-utils desktop-file-utils appstream
+          dbus gnome-keyring libsecret-tools)
 
 missing=()
 for p in "${packages[@]}"; do
