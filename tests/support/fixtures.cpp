@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QImageWriter>
 #include <QPainter>
+#include <QProcess>
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
@@ -155,6 +156,35 @@ int pdfPageCount(const QString &path, const QString &password)
     } catch (const std::exception &) {
         return -1;
     }
+}
+
+int pdfEncryptionRevision(const QString &path, const QString &password)
+{
+    try {
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        const QByteArray secret = password.toUtf8();
+        pdf.processFile(QFile::encodeName(path).constData(),
+                        password.isEmpty() ? nullptr : secret.constData());
+        int revision = 0;
+        int permissions = 0;
+        return pdf.isEncrypted(revision, permissions) ? revision : 0;
+    } catch (const std::exception &) {
+        return -1;
+    }
+}
+
+QString popplerEncryption(const QString &path, const QString &password)
+{
+    QProcess pdfinfo;
+    pdfinfo.start(QStringLiteral("pdfinfo"), {QStringLiteral("-upw"), password, path});
+    if (!pdfinfo.waitForFinished(60000) || pdfinfo.exitCode() != 0)
+        return QStringLiteral("pdfinfo failed: ") + QString::fromLocal8Bit(pdfinfo.readAll());
+    for (const QString &line :
+         QString::fromLocal8Bit(pdfinfo.readAllStandardOutput()).split(QLatin1Char('\n')))
+        if (line.startsWith(QLatin1String("Encrypted:")))
+            return line.mid(10).trimmed();
+    return QStringLiteral("no Encrypted line");
 }
 
 bool writeBytes(const QString &path, const QByteArray &bytes)
