@@ -43,6 +43,13 @@ QString encryptionNote(int bits)
                        "in seconds. Choose it only for the oldest readers.");
 }
 
+// Under the pop-up, and as its description for screen readers.
+void showEncryptionNote(::Ui::PDFSettingsPanel &ui, int bits)
+{
+    ui.encryptionNote->setText(encryptionNote(bits));
+    ui.encryptionStrengthPopup->setAccessibleDescription(encryptionNote(bits));
+}
+
 QString keyName(int bits)
 {
     return bits >= 256 ? QObject::tr("256-bit AES") : QObject::tr("%1-bit RC4").arg(bits);
@@ -96,7 +103,7 @@ void FoliosetAppDelegate::connectSheets()
     text(pdf.permissionPasswordField, &PDFSettings::setPdfPermissionPassword);
     connect(pdf.encryptionStrengthPopup, &QComboBox::activated, this, [this, copy](int index) {
         copy->setKeyBits(keyChoices[std::clamp(index, 0, 2)]);
-        m_pdfUi->encryptionNote->setText(encryptionNote(copy->keyBits()));
+        showEncryptionNote(*m_pdfUi, copy->keyBits());
     });
     connect(pdf.canPrintBtn, &QCheckBox::clicked, this, [copy](bool on) { copy->setCanPrint(on); });
     connect(pdf.canCopyBtn, &QCheckBox::clicked, this, [copy](bool on) { copy->setCanCopy(on); });
@@ -176,7 +183,7 @@ void FoliosetAppDelegate::loadPdfSettingsIntoSheet()
     pdf.encryptionStrengthPopup->setCurrentIndex(
         int(std::find(std::begin(keyChoices), std::end(keyChoices), copy.keyBits()) -
             std::begin(keyChoices)));
-    pdf.encryptionNote->setText(encryptionNote(copy.keyBits()));
+    showEncryptionNote(pdf, copy.keyBits());
     pdf.canPrintBtn->setChecked(copy.canPrint());
     pdf.canCopyBtn->setChecked(copy.canCopy());
     const QList<QRadioButton *> kinds = bookmarkButtons(pdf);
