@@ -144,7 +144,10 @@ bool writePdf(const QString &path, int pages, const QString &userPassword,
     }
 }
 
-int pdfPageCount(const QString &path, const QString &password)
+namespace {
+
+// What `read` makes of the PDF as qpdf opens it with `password`; -1 when it does not open.
+int readPdf(const QString &path, const QString &password, int (*read)(QPDF &))
 {
     try {
         QPDF pdf;
@@ -152,26 +155,27 @@ int pdfPageCount(const QString &path, const QString &password)
         const QByteArray secret = password.toUtf8();
         pdf.processFile(QFile::encodeName(path).constData(),
                         password.isEmpty() ? nullptr : secret.constData());
-        return int(QPDFPageDocumentHelper(pdf).getAllPages().size());
+        return read(pdf);
     } catch (const std::exception &) {
         return -1;
     }
 }
 
+} // namespace
+
+int pdfPageCount(const QString &path, const QString &password)
+{
+    return readPdf(path, password,
+                   [](QPDF &pdf) { return int(QPDFPageDocumentHelper(pdf).getAllPages().size()); });
+}
+
 int pdfEncryptionRevision(const QString &path, const QString &password)
 {
-    try {
-        QPDF pdf;
-        pdf.setSuppressWarnings(true);
-        const QByteArray secret = password.toUtf8();
-        pdf.processFile(QFile::encodeName(path).constData(),
-                        password.isEmpty() ? nullptr : secret.constData());
+    return readPdf(path, password, [](QPDF &pdf) {
         int revision = 0;
         int permissions = 0;
         return pdf.isEncrypted(revision, permissions) ? revision : 0;
-    } catch (const std::exception &) {
-        return -1;
-    }
+    });
 }
 
 QString popplerEncryption(const QString &path, const QString &password)
