@@ -191,10 +191,12 @@ Options readOptions(const QCommandLineParser &parser, QIODevice *standardInput)
     }
     options.noPrint = parser.isSet(QStringLiteral("no-print"));
     options.noCopy = parser.isSet(QStringLiteral("no-copy"));
-    if (parser.isSet(QStringLiteral("key-bits")))
-        options.encryptionStrength =
-            choice(QStringLiteral("key-bits"), parser.value(QStringLiteral("key-bits")),
-                   {QStringLiteral("40"), QStringLiteral("128"), QStringLiteral("256")});
+    if (parser.isSet(QStringLiteral("key-bits"))) {
+        static const int bits[] = {40, 128, 256};
+        options.keyBits =
+            bits[choice(QStringLiteral("key-bits"), parser.value(QStringLiteral("key-bits")),
+                        {QStringLiteral("40"), QStringLiteral("128"), QStringLiteral("256")})];
+    }
     // Without a password the PDF is not encrypted, and a right withheld would hold nothing back.
     if (options.hasIneffectiveRights())
         throw UsageError{QStringLiteral("--no-print, --no-copy and --key-bits need a password "
@@ -242,14 +244,14 @@ std::optional<int> positiveNumber(const QString &text)
 bool Options::appliesDocumentSettings() const
 {
     return title || subject || author || keywords || openPassword || permissionPassword ||
-           noPrint || noCopy || encryptionStrength || bookmarkType;
+           noPrint || noCopy || keyBits || bookmarkType;
 }
 
 bool Options::hasIneffectiveRights() const
 {
     const bool anyPassword = (openPassword && !openPassword->isEmpty()) ||
                              (permissionPassword && !permissionPassword->isEmpty());
-    return !anyPassword && (noPrint || noCopy || encryptionStrength);
+    return !anyPassword && (noPrint || noCopy || keyBits);
 }
 
 std::optional<SelectionRange> parsePageRule(const QString &text)
@@ -342,8 +344,11 @@ void applyToSettings(const Options &options, Settings &settings)
     set(options.permissionPassword, &PDFSettings::setPdfPermissionPassword);
     pdf.setCanPrint(!options.noPrint);
     pdf.setCanCopy(!options.noCopy);
-    if (options.encryptionStrength)
-        pdf.setEncryptionStrength(*options.encryptionStrength);
+    // The old RC4 kinds only when asked for by name: AES is what current readers expect.
+    if (options.keyBits)
+        pdf.setKeyBits(*options.keyBits);
+    else if (!pdf.pdfOpenPassword().isEmpty() || !pdf.pdfPermissionPassword().isEmpty())
+        pdf.setKeyBits(256);
     if (options.bookmarkType)
         pdf.setBookmarkType(*options.bookmarkType);
 }

@@ -37,8 +37,8 @@ struct Options
     std::optional<QString> permissionPassword;
     bool noPrint = false;
     bool noCopy = false;
-    std::optional<int> encryptionStrength; // 0: 40-bit RC4, 1: 128-bit RC4, 2: 256-bit AES
-    std::optional<int> bookmarkType;       // 0 none, 1 file name, 2 name without extension, 3 path
+    std::optional<int> keyBits;      // 40 or 128 (RC4), 256 (AES); with a password and none, 256
+    std::optional<int> bookmarkType; // 0 none, 1 file name, 2 name without extension, 3 path
 
     SelectionRange pages; // applied to every multi-page input
     QString logFolder;    // empty: the per-user "Logs" folder
