@@ -5,6 +5,9 @@ set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libqpdf-dev
           libxml2-dev libicu-dev libjpeg-dev libpng-dev libtiff-dev libgif-dev zlib1g-dev libdeflate-dev libgl-dev
           fonts-dejavu-core xvfb xauth qpdf poppler-utils desktop-file-utils appstream
+          # The Debian package: its library dependencies (dpkg-shlibdeps), Debian's check of it,
+          # and man, which the test renders the manual pages with.
+          dpkg-dev lintian man-db
           # The tests render written PDFs with other readers and compare them with the sources.
           mupdf-tools ghostscript)
 
