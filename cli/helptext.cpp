@@ -2,6 +2,8 @@
 
 namespace folioset::cli {
 
+// The manual page and the bash completion are made from this text (cli/helpdoc.h), so keep its
+// layout; an option's values written as "a|b|c" are offered by the completion.
 QString helpText()
 {
     return QStringLiteral(

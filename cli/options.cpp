@@ -89,14 +89,13 @@ QString mergeName(const QString &value)
     return name;
 }
 
-void addOptions(QCommandLineParser &parser)
+QList<QCommandLineOption> addOptions(QCommandLineParser &parser)
 {
+    QList<QCommandLineOption> added;
     const auto valued = [&](const QStringList &names, const QString &valueName) {
-        parser.addOption(QCommandLineOption(names, QString(), valueName));
+        added << QCommandLineOption(names, QString(), valueName);
     };
-    const auto flag = [&](const QStringList &names) {
-        parser.addOption(QCommandLineOption(names));
-    };
+    const auto flag = [&](const QStringList &names) { added << QCommandLineOption(names); };
     flag({QStringLiteral("r"), QStringLiteral("recursive")});
     valued({QStringLiteral("from-file")}, QStringLiteral("FILE"));
     flag({QStringLiteral("0"), QStringLiteral("null")});
@@ -121,6 +120,8 @@ void addOptions(QCommandLineParser &parser)
     flag({QStringLiteral("q"), QStringLiteral("quiet")});
     flag({QStringLiteral("h"), QStringLiteral("help")});
     flag({QStringLiteral("version")});
+    parser.addOptions(added);
+    return added;
 }
 
 std::optional<QString> optionalValue(const QCommandLineParser &parser, const QString &name)
@@ -240,6 +241,12 @@ std::optional<int> positiveNumber(const QString &text)
 }
 
 } // namespace
+
+QList<QCommandLineOption> commandLineOptions()
+{
+    QCommandLineParser parser;
+    return addOptions(parser);
+}
 
 bool Options::appliesDocumentSettings() const
 {

@@ -4,6 +4,7 @@
 
 #include "model/selectionrange.h"
 
+#include <QCommandLineOption>
 #include <QString>
 #include <QStringList>
 
@@ -73,6 +74,9 @@ std::optional<SelectionRange> parsePageRule(const QString &text);
 
 // Puts the options into a fresh settings record (never stored).
 void applyToSettings(const Options &options, Settings &settings);
+
+// Every option the parser knows, for checking that --help names them all.
+QList<QCommandLineOption> commandLineOptions();
 
 QString helpText();
 QString versionText();
