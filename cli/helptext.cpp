@@ -2,6 +2,8 @@
 
 namespace folioset::cli {
 
+// The manual page and the bash completion are made from this text (cli/helpdoc.h), so keep its
+// layout; an option's values written as "a|b|c" are offered by the completion.
 QString helpText()
 {
     return QStringLiteral(
@@ -73,9 +75,10 @@ QString helpText()
         "                                owner password nobody knows: no one can lift them\n"
         "  --no-print                    forbid printing (needs a password)\n"
         "  --no-copy                     forbid copying text and images (needs a password)\n"
-        "  --key-bits 40|128|256         encryption: 40 and 128 are RC4 (revisions 2 and 3),\n"
-        "                                256 is AES-256 (revision 6), the one current\n"
-        "                                readers expect (default 40)\n"
+        "  --key-bits 40|128|256         encryption: 256 is AES-256 (revision 6), the default\n"
+        "                                with a password; 40 and 128 are the old RC4 kinds\n"
+        "                                (revisions 2 and 3), which freely available tools\n"
+        "                                remove: only for readers that know no AES\n"
         "  --bookmarks none|name|stem|path\n"
         "                                one bookmark per input, labelled with its file name,\n"
         "                                its name without extension, or its path\n"

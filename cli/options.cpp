@@ -89,14 +89,13 @@ QString mergeName(const QString &value)
     return name;
 }
 
-void addOptions(QCommandLineParser &parser)
+QList<QCommandLineOption> addOptions(QCommandLineParser &parser)
 {
+    QList<QCommandLineOption> added;
     const auto valued = [&](const QStringList &names, const QString &valueName) {
-        parser.addOption(QCommandLineOption(names, QString(), valueName));
+        added << QCommandLineOption(names, QString(), valueName);
     };
-    const auto flag = [&](const QStringList &names) {
-        parser.addOption(QCommandLineOption(names));
-    };
+    const auto flag = [&](const QStringList &names) { added << QCommandLineOption(names); };
     flag({QStringLiteral("r"), QStringLiteral("recursive")});
     valued({QStringLiteral("from-file")}, QStringLiteral("FILE"));
     flag({QStringLiteral("0"), QStringLiteral("null")});
@@ -126,6 +125,8 @@ void addOptions(QCommandLineParser &parser)
     flag({QStringLiteral("q"), QStringLiteral("quiet")});
     flag({QStringLiteral("h"), QStringLiteral("help")});
     flag({QStringLiteral("version")});
+    parser.addOptions(added);
+    return added;
 }
 
 std::optional<QString> optionalValue(const QCommandLineParser &parser, const QString &name)
@@ -254,10 +255,12 @@ Options readOptions(const QCommandLineParser &parser, QIODevice *standardInput)
     }
     options.noPrint = parser.isSet(QStringLiteral("no-print"));
     options.noCopy = parser.isSet(QStringLiteral("no-copy"));
-    if (parser.isSet(QStringLiteral("key-bits")))
-        options.encryptionStrength =
-            choice(QStringLiteral("key-bits"), parser.value(QStringLiteral("key-bits")),
-                   {QStringLiteral("40"), QStringLiteral("128"), QStringLiteral("256")});
+    if (parser.isSet(QStringLiteral("key-bits"))) {
+        static const int bits[] = {40, 128, 256};
+        options.keyBits =
+            bits[choice(QStringLiteral("key-bits"), parser.value(QStringLiteral("key-bits")),
+                        {QStringLiteral("40"), QStringLiteral("128"), QStringLiteral("256")})];
+    }
     // Without a password the PDF is not encrypted, and a right withheld would hold nothing back.
     if (options.hasIneffectiveRights())
         throw UsageError{QStringLiteral("--no-print, --no-copy and --key-bits need a password "
@@ -303,17 +306,23 @@ std::optional<int> positiveNumber(const QString &text)
 
 } // namespace
 
+QList<QCommandLineOption> commandLineOptions()
+{
+    QCommandLineParser parser;
+    return addOptions(parser);
+}
+
 bool Options::appliesDocumentSettings() const
 {
     return title || subject || author || keywords || openPassword || permissionPassword ||
-           noPrint || noCopy || encryptionStrength || bookmarkType;
+           noPrint || noCopy || keyBits || bookmarkType;
 }
 
 bool Options::hasIneffectiveRights() const
 {
     const bool anyPassword = (openPassword && !openPassword->isEmpty()) ||
                              (permissionPassword && !permissionPassword->isEmpty());
-    return !anyPassword && (noPrint || noCopy || encryptionStrength);
+    return !anyPassword && (noPrint || noCopy || keyBits);
 }
 
 std::optional<SelectionRange> parsePageRule(const QString &text)
@@ -406,8 +415,11 @@ void applyToSettings(const Options &options, Settings &settings)
     set(options.permissionPassword, &PDFSettings::setPdfPermissionPassword);
     pdf.setCanPrint(!options.noPrint);
     pdf.setCanCopy(!options.noCopy);
-    if (options.encryptionStrength)
-        pdf.setEncryptionStrength(*options.encryptionStrength);
+    // The old RC4 kinds only when asked for by name: AES is what current readers expect.
+    if (options.keyBits)
+        pdf.setKeyBits(*options.keyBits);
+    else if (!pdf.pdfOpenPassword().isEmpty() || !pdf.pdfPermissionPassword().isEmpty())
+        pdf.setKeyBits(256);
     if (options.bookmarkType)
         pdf.setBookmarkType(*options.bookmarkType);
 }

@@ -47,7 +47,7 @@ QString summary(const Options &o)
         pages += QLatin1Char(':') + QString::number(o.pages.pageStepsReversed());
     return QStringLiteral("inputs=%1 recursive=%2 mode=%3 name=%4 group=%5 output=%6 title=%7 "
                           "subject=%8 author=%9 keywords=%10 open-pw=%11 perm-pw=%12 print=%13 "
-                          "copy=%14 strength=%15 bookmarks=%16 pages=%17 log=%18 open=%19 "
+                          "copy=%14 bits=%15 bookmarks=%16 pages=%17 log=%18 open=%19 "
                           "quiet=%20 apply=%21")
         .arg(o.inputs.join(QLatin1Char('|')))
         .arg(int(o.recursive))
@@ -58,7 +58,7 @@ QString summary(const Options &o)
              text(o.openPassword), text(o.permissionPassword))
         .arg(int(!o.noPrint))
         .arg(int(!o.noCopy))
-        .arg(number(o.encryptionStrength), number(o.bookmarkType), pages, o.logFolder)
+        .arg(number(o.keyBits), number(o.bookmarkType), pages, o.logFolder)
         .arg(int(o.open))
         .arg(int(o.quiet))
         .arg(int(o.appliesDocumentSettings()));
@@ -170,8 +170,7 @@ void TestCli::parsesEveryOption_data()
 
     row("defaults", {out, "o", "a.jpg"},
         {"inputs=a.jpg ", "recursive=0", "mode=0", "group=2", "output=o ", "title=- ", "print=1",
-         "copy=1", "strength=-", "bookmarks=-", "pages=0 ", "log= ", "open=0", "quiet=0",
-         "apply=0"});
+         "copy=1", "bits=-", "bookmarks=-", "pages=0 ", "log= ", "open=0", "quiet=0", "apply=0"});
     row("long output with equals", {"--output=dir", "a.jpg"}, {"output=dir "});
     row("several inputs, options between", {"a.jpg", "-q", "b", "-o", "o", "c.png"},
         {"inputs=a.jpg|b|c.png ", "quiet=1"});
@@ -191,7 +190,7 @@ void TestCli::parsesEveryOption_data()
     row("author", {"--author", "Ann", out, "o", "a"}, {"author='Ann'", "apply=1"});
     row("keywords", {"--keywords", "k1 k2", out, "o", "a"}, {"keywords='k1 k2'", "apply=1"});
     row("open password file", {"--open-password-file", pw, out, "o", "a"},
-        {"open-pw='secret'", "perm-pw=-", "apply=1"});
+        {"open-pw='secret'", "perm-pw=-", "apply=1", "bits=-"});
     row("permission password file", {"--permission-password-file", pw, out, "o", "a"},
         {"open-pw=-", "perm-pw='secret'", "apply=1"});
     row("password with CR LF", {"--open-password-file", crlf, out, "o", "a"},
@@ -204,10 +203,10 @@ void TestCli::parsesEveryOption_data()
     const QString opw = QStringLiteral("--open-password-file");
     row("no-print", {"--no-print", opw, pw, out, "o", "a"}, {"print=0", "copy=1", "apply=1"});
     row("no-copy", {"--no-copy", opw, pw, out, "o", "a"}, {"print=1", "copy=0", "apply=1"});
-    row("key-bits 40", {"--key-bits", "40", opw, pw, out, "o", "a"}, {"strength=0", "apply=1"});
-    row("key-bits 128", {"--key-bits", "128", opw, pw, out, "o", "a"}, {"strength=1", "apply=1"});
+    row("key-bits 40", {"--key-bits", "40", opw, pw, out, "o", "a"}, {"bits=40", "apply=1"});
+    row("key-bits 128", {"--key-bits", "128", opw, pw, out, "o", "a"}, {"bits=128", "apply=1"});
     row("key-bits 256", {"--key-bits", "256", "--permission-password-file", pw, out, "o", "a"},
-        {"strength=2", "apply=1"});
+        {"bits=256", "apply=1"});
     row("bookmarks none", {"--bookmarks", "none", out, "o", "a"}, {"bookmarks=0", "apply=1"});
     row("bookmarks name", {"--bookmarks", "name", out, "o", "a"}, {"bookmarks=1"});
     row("bookmarks stem", {"--bookmarks", "stem", out, "o", "a"}, {"bookmarks=2"});
@@ -460,8 +459,15 @@ void TestCli::optionsReachTheSettings()
     QCOMPARE(pdf.pdfOpenPassword(), QStringLiteral("open sesame"));
     QVERIFY(pdf.canPrint());
     QVERIFY(!pdf.canCopy());
-    QCOMPARE(pdf.encryptionStrength(), 1);
+    QCOMPARE(pdf.keyBits(), 128);
     QCOMPARE(pdf.bookmarkType(), 2);
+
+    // A password without --key-bits gets AES-256.
+    const ParseResult aes = parse({QStringLiteral("--open-password-file"), pw, QStringLiteral("-o"),
+                                   QStringLiteral("o"), QStringLiteral("a")});
+    Settings withPassword(Settings::Source::Defaults);
+    applyToSettings(aes.options, withPassword);
+    QCOMPARE(withPassword.pdfSettings()->keyBits(), 256);
 
     const ParseResult plain = parse(
         {QStringLiteral("-o"), QStringLiteral("o"), QStringLiteral("--open"), QStringLiteral("a")});
@@ -470,7 +476,7 @@ void TestCli::optionsReachTheSettings()
     QCOMPARE(defaults.combineOptionIndex(), 0);
     QVERIFY(defaults.isOpenFolderAfterConversion());
     QVERIFY(!defaults.isApplyDocumentSetings());
-    QCOMPARE(defaults.pdfSettings()->encryptionStrength(), 0);
+    QCOMPARE(defaults.pdfSettings()->keyBits(), 40);
 }
 
 void TestCli::gathersFoldersFlatOrRecursive()
