@@ -107,9 +107,19 @@ bool isSection(const Block &block)
 
 } // namespace
 
+bool isPlaceholder(const QString &word)
+{
+    static const QRegularExpression shape(QStringLiteral("^[A-Z][A-Z,.]*$"));
+    return shape.match(word).hasMatch();
+}
+
 QStringList HelpOption::choices() const
 {
-    return value.contains(QLatin1Char('|')) ? value.split(QLatin1Char('|')) : QStringList();
+    if (!value.contains(QLatin1Char('|')))
+        return {};
+    QStringList listed = value.split(QLatin1Char('|'));
+    listed.removeIf(isPlaceholder);
+    return listed;
 }
 
 QList<HelpOption> HelpDocument::allOptions() const

@@ -16,9 +16,14 @@ struct HelpOption
     QString name;  // "--output", "-o"
     QString value; // "DIR", "single|merge|group"; empty for a switch
 
-    // The values the option accepts when --help lists them ("single|merge|group"), else none.
+    // The values the option accepts when --help lists them ("single|merge|group"), else none;
+    // a word the user fills in ("A4|SIZE", "LENGTH|TOP,RIGHT,BOTTOM,LEFT") is not among them.
     QStringList choices() const;
 };
+
+// "SIZE", "TOP,RIGHT,BOTTOM,LEFT": a word of --help that stands for what the user fills in.
+// "A4" and "40" are values as they stand.
+bool isPlaceholder(const QString &word);
 
 struct HelpEntry
 {

@@ -3,7 +3,8 @@
 namespace folioset::cli {
 
 // The manual page and the bash completion are made from this text (cli/helpdoc.h), so keep its
-// layout; an option's values written as "a|b|c" are offered by the completion.
+// layout; an option's values written as "a|b|c" are offered by the completion, except the
+// upper-case words among them (SIZE, LENGTH), which stand for what the user fills in.
 QString helpText()
 {
     return QStringLiteral(
@@ -41,10 +42,10 @@ QString helpText()
         "                                step:N (every Nth page) or rstep:N (every Nth\n"
         "                                page from the last, backwards)\n"
         "\n"
-        "Page layout (every page, with or without document settings; image data is carried\n"
-        "unchanged whatever the layout):\n"
-        "  --page-size SIZE              image (default: each page the image's own size at\n"
-        "                                its resolution), A3, A4, A5, Letter, Legal, or\n"
+        "Page layout (with or without document settings; the image data stays unchanged):\n"
+        "  --page-size image|A3|A4|A5|Letter|Legal|SIZE\n"
+        "                                the paper: image (default) makes each page the\n"
+        "                                image's own size at its resolution; SIZE is\n"
         "                                WIDTHxHEIGHT with mm, in or pt (210x297mm, 8.5x11in)\n"
         "  --orientation auto|portrait|landscape\n"
         "                                how the paper is turned: auto (default) turns it\n"

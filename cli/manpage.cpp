@@ -102,7 +102,7 @@ QString syntax(const QString &line, const Page &page)
         } else if (core.contains(QLatin1Char('|'))) {
             QStringList choices;
             for (const QString &choice : core.split(QLatin1Char('|')))
-                choices << bold(choice);
+                choices << (isPlaceholder(choice) ? italic(choice) : bold(choice));
             shown = choices.join(QLatin1Char('|'));
         } else {
             shown = italic(core);

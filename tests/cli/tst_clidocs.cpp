@@ -126,17 +126,19 @@ void TestCliDocs::listedValuesAreTheAcceptedOnes()
         const QStringList values = option.choices() << QStringLiteral("no-such-value");
         for (const QString &value : values) {
             // The other options make any value usable: a name for merge and group, a password
-            // for the key lengths.
-            const QStringList arguments{QStringLiteral("folioset-cli"),
-                                        option.name,
-                                        value,
-                                        QStringLiteral("--name"),
-                                        QStringLiteral("n"),
-                                        QStringLiteral("--open-password-file"),
-                                        password,
-                                        QStringLiteral("-o"),
-                                        QStringLiteral("out"),
-                                        QStringLiteral("in.jpg")};
+            // for the key lengths, a paper for the orientations and fits.
+            QStringList arguments{QStringLiteral("folioset-cli"),
+                                  option.name,
+                                  value,
+                                  QStringLiteral("--name"),
+                                  QStringLiteral("n"),
+                                  QStringLiteral("--open-password-file"),
+                                  password,
+                                  QStringLiteral("-o"),
+                                  QStringLiteral("out"),
+                                  QStringLiteral("in.jpg")};
+            if (option.name != QLatin1String("--page-size"))
+                arguments << QStringLiteral("--page-size") << QStringLiteral("A4");
             const ParseResult result = parseArguments(arguments, nullptr);
             if (value == QLatin1String("no-such-value")) {
                 QCOMPARE(result.status, ParseStatus::UsageError);
