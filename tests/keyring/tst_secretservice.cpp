@@ -11,6 +11,7 @@
 #include "platform/preferences.h"
 #include "platform/workspace.h"
 #include "support/fixtures.h"
+#include "support/storedpreferences.h"
 #include "widgets/segmentedcontrol.h"
 
 #include <QDBusInterface>
@@ -25,6 +26,8 @@
 #include <QtTest>
 
 using namespace folioset;
+using fixtures::preferencesText;
+using fixtures::storedPdfSettings;
 
 namespace {
 
@@ -54,21 +57,6 @@ Lookup secretTool(const QString &edition, const QString &which)
     lookup.found = tool.exitCode() == 0;
     lookup.secret = tool.readAllStandardOutput();
     return lookup;
-}
-
-QByteArray preferencesText()
-{
-    QFile file(Preferences().fileName());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QVariantMap storedPdfSettings()
-{
-    return Preferences()
-        .value(QStringLiteral("SETTINGS"))
-        .toMap()
-        .value(QStringLiteral("pdfSettings"))
-        .toMap();
 }
 
 bool loggedAny(const QString &text)

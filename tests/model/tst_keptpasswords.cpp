@@ -6,6 +6,7 @@
 #include "platform/edition.h"
 #include "platform/keyring.h"
 #include "platform/preferences.h"
+#include "support/storedpreferences.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -18,6 +19,8 @@
 #include <mutex>
 
 using namespace folioset;
+using fixtures::preferencesText;
+using fixtures::storedPdfSettings;
 
 namespace {
 
@@ -105,21 +108,6 @@ QStringList logged;
 void catchLog(QtMsgType, const QMessageLogContext &, const QString &message)
 {
     logged << message;
-}
-
-QByteArray preferencesText()
-{
-    QFile file(Preferences().fileName());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QVariantMap storedPdfSettings()
-{
-    return Preferences()
-        .value(QStringLiteral("SETTINGS"))
-        .toMap()
-        .value(QStringLiteral("pdfSettings"))
-        .toMap();
 }
 
 bool inKeyringFlag()
