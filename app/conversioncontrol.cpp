@@ -222,6 +222,7 @@ void ShellController::combine()
         Process &run = *m_process;
         run.setIsCombining(true);
         run.setSettings(m_settings.get());
+        run.setPageSetup(m_pageSetup);
         run.setOutputFolder(m_outputFolder);
         run.outputFiles() = planOutputFiles(m_files->files(), *m_settings, m_outputFolder);
         if (m_settings->combineOptionIndex() >= 0 && m_settings->combineOptionIndex() <= 2)

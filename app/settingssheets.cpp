@@ -1,12 +1,14 @@
 // The PDF settings sheet of both editions and the output settings sheet of folioset2.
 
 #include "foliosetappdelegate.h"
+#include "pagetab.h"
 
 #include "ui_OutputSettingPanel.h"
 #include "ui_PDFSettingsPanel.h"
 #include "ui_ProcessViewPanel.h"
 
 #include "filelist/customtableview.h"
+#include "filelist/filelistmodel.h"
 #include "model/utilities.h"
 #include "platform/chooserfolders.h"
 #include "widgets/valuelabel.h"
@@ -17,6 +19,8 @@
 #include <QLabel>
 #include <QMainWindow>
 
+#include <algorithm>
+
 namespace folioset {
 
 namespace {
@@ -24,6 +28,37 @@ namespace {
 QList<QRadioButton *> bookmarkButtons(const ::Ui::PDFSettingsPanel &ui)
 {
     return {ui.bookmarkNoneBtn, ui.bookmarkNameBtn, ui.bookmarkStemBtn, ui.bookmarkPathBtn};
+}
+
+constexpr int kPageTab = 3;
+// The encryption choices in the order of the sheet's pop-up.
+constexpr int keyChoices[] = {40, 128, 256};
+
+// What each key protects against, said plainly under the choice.
+QString encryptionNote(int bits)
+{
+    if (bits >= 256)
+        return QObject::tr("Keeps out everyone without the password, also those with password-"
+                           "cracking tools, as long as the password is long and not a word. "
+                           "Current PDF readers open it.");
+    if (bits > 40)
+        return QObject::tr("Keeps out casual readers only: RC4 is no longer considered safe and "
+                           "freely available tools can break it. Choose it only for a reader "
+                           "that cannot open AES.");
+    return QObject::tr("Keeps out nobody who tries: freely available tools remove a 40-bit key "
+                       "in seconds. Choose it only for the oldest readers.");
+}
+
+// Under the pop-up, and as its description for screen readers.
+void showEncryptionNote(::Ui::PDFSettingsPanel &ui, int bits)
+{
+    ui.encryptionNote->setText(encryptionNote(bits));
+    ui.encryptionStrengthPopup->setAccessibleDescription(encryptionNote(bits));
+}
+
+QString keyName(int bits)
+{
+    return bits >= 256 ? QObject::tr("256-bit AES") : QObject::tr("%1-bit RC4").arg(bits);
 }
 
 } // namespace
@@ -77,12 +112,28 @@ void ShellController::connectSheets()
     text(pdf.keywordsField, &PDFSettings::setKeywords);
     text(pdf.openPasswordField, &PDFSettings::setPdfOpenPassword);
     text(pdf.permissionPasswordField, &PDFSettings::setPdfPermissionPassword);
-    connect(pdf.encryptionStrengthPopup, &QComboBox::activated, this,
-            [copy](int index) { copy->setEncryptionStrength(index); });
+    connect(pdf.encryptionStrengthPopup, &QComboBox::activated, this, [this, copy](int index) {
+        copy->setKeyBits(keyChoices[std::clamp(index, 0, 2)]);
+        showEncryptionNote(*m_pdfUi, copy->keyBits());
+    });
     connect(pdf.canPrintBtn, &QCheckBox::clicked, this, [copy](bool on) { copy->setCanPrint(on); });
     connect(pdf.canCopyBtn, &QCheckBox::clicked, this, [copy](bool on) { copy->setCanCopy(on); });
     connect(bookmarks, &QButtonGroup::idClicked, this,
             [copy](int kind) { copy->setBookmarkType(kind); });
+    m_pageTab = std::make_unique<PageTab>(pdf);
+
+    // The keyring may give the stored passwords only after the window is up.
+    connect(m_settings.get(), &Settings::passwordsArrived, this, [this] {
+        refreshDocumentSummary();
+        if (!m_pdfSettingsPanel->isVisible() || !m_pdfSettings->pdfOpenPassword().isEmpty() ||
+            !m_pdfSettings->pdfPermissionPassword().isEmpty())
+            return;
+        const PDFSettings &stored = *m_settings->pdfSettings();
+        m_pdfSettings->setPdfOpenPassword(stored.pdfOpenPassword());
+        m_pdfSettings->setPdfPermissionPassword(stored.pdfPermissionPassword());
+        m_pdfUi->openPasswordField->setText(stored.pdfOpenPassword());
+        m_pdfUi->permissionPasswordField->setText(stored.pdfPermissionPassword());
+    });
 }
 
 void FoliosetAppDelegate::showOutputSettings()
@@ -131,8 +182,14 @@ void ShellController::showOutputFolderPanel(QWidget *parent, const QString &mess
 
 void ShellController::openPDFSettings()
 {
-    m_pdfSettings->setData(m_settings->pdfSettings()->getData());
+    m_pdfSettings->copyFrom(*m_settings->pdfSettings());
     loadPdfSettingsIntoSheet();
+    // The page drawn is the highlighted file's first page to convert, else the list's first.
+    const QList<int> rows = selectedRows();
+    const FileItemPtr item = m_files->item(rows.isEmpty() ? 0 : rows.first());
+    m_pageTab->show(m_pageSetup);
+    m_pageTab->setPreviewImage(item ? item->localPath() : QString(),
+                               item ? Process::getPageRanges(item.get()).value(0, 1) - 1 : 0);
     pdfSettingsSegmentedChanged(0);
     showSheet(m_pdfSettingsPanel);
 }
@@ -149,7 +206,10 @@ void ShellController::loadPdfSettingsIntoSheet()
     pdf.openPasswordField->setText(copy.pdfOpenPassword());
     pdf.permissionPasswordField->setText(copy.pdfPermissionPassword());
     pdf.showPasswordsBtn->setChecked(false);
-    pdf.encryptionStrengthPopup->setCurrentIndex(copy.encryptionStrength() == 0 ? 0 : 1);
+    pdf.encryptionStrengthPopup->setCurrentIndex(
+        int(std::find(std::begin(keyChoices), std::end(keyChoices), copy.keyBits()) -
+            std::begin(keyChoices)));
+    showEncryptionNote(pdf, copy.keyBits());
     pdf.canPrintBtn->setChecked(copy.canPrint());
     pdf.canCopyBtn->setChecked(copy.canCopy());
     const QList<QRadioButton *> kinds = bookmarkButtons(pdf);
@@ -174,7 +234,18 @@ void ShellController::pdfSettingsSegmentedChanged(int segment)
 void ShellController::applyPDFSettings()
 {
     endEditing(m_pdfSettingsPanel);
-    m_settings->pdfSettings()->setData(m_pdfSettings->getData());
+    // A layout that makes no page is not taken; the Page tab says why.
+    const pdf::PageSetup page = m_pageTab->setup();
+    if (!page.problem().isEmpty()) {
+        pdfSettingsSegmentedChanged(kPageTab);
+        m_pdfUi->marginTopField->setFocus();
+        return;
+    }
+    if (page != m_pageSetup) {
+        m_pageSetup = page;
+        storePageSetup(m_pageSetup);
+    }
+    m_settings->pdfSettings()->copyFrom(*m_pdfSettings);
     m_settings->synchronize();
     m_pdfSettingsPanel->hide();
     refreshDocumentSummary();
@@ -194,8 +265,7 @@ void ShellController::refreshDocumentSummary()
     lines << tr("Title: %1").arg(orNone(pdf.title()));
     lines << tr("Author: %1").arg(orNone(pdf.author()));
     const bool secured = !pdf.pdfOpenPassword().isEmpty() || !pdf.pdfPermissionPassword().isEmpty();
-    lines << (secured ? tr("Security: passwords set, %1-bit key")
-                            .arg(pdf.encryptionStrength() == 0 ? 40 : 128)
+    lines << (secured ? tr("Security: passwords set, %1").arg(keyName(pdf.keyBits()))
                       : tr("Security: none"));
     static const QStringList kinds{tr("none"), tr("file name"), tr("file name without extension"),
                                    tr("full path")};

@@ -1,6 +1,7 @@
 #include "shellcontroller.h"
 
 #include "bindings.h"
+#include "pagetab.h"
 #include "sheet.h"
 #include "ui_PDFSettingsPanel.h"
 #include "ui_ProcessViewPanel.h"
@@ -148,6 +149,7 @@ void ShellController::loadSettings()
 {
     allowedFileTypes();
     m_settings = std::make_unique<Settings>();
+    m_pageSetup = storedPageSetup();
     if (!m_pdfSettings)
         m_pdfSettings = std::make_unique<PDFSettings>();
     m_isProcessing = false;

@@ -30,6 +30,7 @@ namespace folioset {
 
 class FileListModel;
 class FileLoader;
+class PageTab;
 class UsagesReportingWindowController;
 class Workspace;
 
@@ -67,6 +68,8 @@ public:
     FileListModel &files() const { return *m_files; }
     Settings &settings() const { return *m_settings; }
     PDFSettings &pdfSettings() const { return *m_pdfSettings; }
+    // How the pages of the window's runs are laid out (the PDF settings sheet's Page tab).
+    const pdf::PageSetup &pageSetup() const { return m_pageSetup; }
     Process *process() const { return m_process.get(); }
     QDialog *pdfSettingsPanel() const { return m_pdfSettingsPanel; }
     QDialog *processViewPanel() const { return m_processViewPanel; }
@@ -255,6 +258,8 @@ private:
     bool m_loadGrew = false;
 
     std::unique_ptr<PDFSettings> m_pdfSettings;
+    pdf::PageSetup m_pageSetup;
+    std::unique_ptr<PageTab> m_pageTab;
     QString m_reviewURL;
     QColor m_processingLabelColor;
     // Where the keyboard was when the window was taken away for a load or a run.

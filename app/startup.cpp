@@ -5,6 +5,7 @@
 
 #include "model/utilities.h"
 #include "platform/bundleinfo.h"
+#include "platform/keyring.h"
 #include "platform/workspace.h"
 #include "resources/resourceimage.h"
 
@@ -51,6 +52,7 @@ int runApplication(Edition which, int argc, char **argv)
 {
     QApplication app(argc, argv);
     prepareApplication(which);
+    setKeyring(secretServiceKeyring());
     DesktopWorkspace workspace;
     const std::unique_ptr<ShellController> controller = createController(workspace);
     ShellController *shell = controller.get();

@@ -2,6 +2,9 @@
 
 namespace folioset::cli {
 
+// The manual page and the bash completion are made from this text (cli/helpdoc.h), so keep its
+// layout; an option's values written as "a|b|c" are offered by the completion, except the
+// upper-case words among them (SIZE, LENGTH), which stand for what the user fills in.
 QString helpText()
 {
     return QStringLiteral(
@@ -39,6 +42,26 @@ QString helpText()
         "                                step:N (every Nth page) or rstep:N (every Nth\n"
         "                                page from the last, backwards)\n"
         "\n"
+        "Page layout (with or without document settings; the image data stays unchanged):\n"
+        "  --page-size image|A3|A4|A5|Letter|Legal|SIZE\n"
+        "                                the paper: image (default) makes each page the\n"
+        "                                image's own size at its resolution; SIZE is\n"
+        "                                WIDTHxHEIGHT with mm, in or pt (210x297mm, 8.5x11in)\n"
+        "  --orientation auto|portrait|landscape\n"
+        "                                how the paper is turned: auto (default) turns it\n"
+        "                                with the image, upright by its EXIF orientation\n"
+        "  --fit into|fill|exact|shrink  into (default): the whole image, centred; fill: the\n"
+        "                                paper covered, what overflows cut off; exact:\n"
+        "                                stretched to it; shrink: as into, but never larger\n"
+        "                                than the image's own size\n"
+        "  --margin LENGTH|TOP,RIGHT,BOTTOM,LEFT\n"
+        "                                white space on every side or on each: numbers with\n"
+        "                                mm (default), in or pt; opposite margins must leave\n"
+        "                                room on the paper (each less than half of it); on a\n"
+        "                                page of the image's own size they are added around\n"
+        "  --default-dpi DPI             resolution of images whose file states none\n"
+        "                                (default 72)\n"
+        "\n"
         "Document settings (any of these switches them on for this run):\n"
         "  --title TEXT, --subject TEXT, --author TEXT, --keywords TEXT\n"
         "                                document properties\n"
@@ -53,9 +76,10 @@ QString helpText()
         "                                owner password nobody knows: no one can lift them\n"
         "  --no-print                    forbid printing (needs a password)\n"
         "  --no-copy                     forbid copying text and images (needs a password)\n"
-        "  --key-bits 40|128|256         encryption: 40 and 128 are RC4 (revisions 2 and 3),\n"
-        "                                256 is AES-256 (revision 6), the one current\n"
-        "                                readers expect (default 40)\n"
+        "  --key-bits 40|128|256         encryption: 256 is AES-256 (revision 6), the default\n"
+        "                                with a password; 40 and 128 are the old RC4 kinds\n"
+        "                                (revisions 2 and 3), which freely available tools\n"
+        "                                remove: only for readers that know no AES\n"
         "  --bookmarks none|name|stem|path\n"
         "                                one bookmark per input, labelled with its file name,\n"
         "                                its name without extension, or its path\n"

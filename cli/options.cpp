@@ -89,14 +89,13 @@ QString mergeName(const QString &value)
     return name;
 }
 
-void addOptions(QCommandLineParser &parser)
+QList<QCommandLineOption> addOptions(QCommandLineParser &parser)
 {
+    QList<QCommandLineOption> added;
     const auto valued = [&](const QStringList &names, const QString &valueName) {
-        parser.addOption(QCommandLineOption(names, QString(), valueName));
+        added << QCommandLineOption(names, QString(), valueName);
     };
-    const auto flag = [&](const QStringList &names) {
-        parser.addOption(QCommandLineOption(names));
-    };
+    const auto flag = [&](const QStringList &names) { added << QCommandLineOption(names); };
     flag({QStringLiteral("r"), QStringLiteral("recursive")});
     valued({QStringLiteral("from-file")}, QStringLiteral("FILE"));
     flag({QStringLiteral("0"), QStringLiteral("null")});
@@ -115,12 +114,19 @@ void addOptions(QCommandLineParser &parser)
     valued({QStringLiteral("key-bits")}, QStringLiteral("BITS"));
     valued({QStringLiteral("bookmarks")}, QStringLiteral("KIND"));
     valued({QStringLiteral("pages")}, QStringLiteral("RULE"));
+    valued({QStringLiteral("page-size")}, QStringLiteral("SIZE"));
+    valued({QStringLiteral("orientation")}, QStringLiteral("TURN"));
+    valued({QStringLiteral("fit")}, QStringLiteral("FIT"));
+    valued({QStringLiteral("margin")}, QStringLiteral("LENGTHS"));
+    valued({QStringLiteral("default-dpi")}, QStringLiteral("DPI"));
     valued({QStringLiteral("log-dir")}, QStringLiteral("DIR"));
     valued({QStringLiteral("report")}, QStringLiteral("FILE"));
     flag({QStringLiteral("open")});
     flag({QStringLiteral("q"), QStringLiteral("quiet")});
     flag({QStringLiteral("h"), QStringLiteral("help")});
     flag({QStringLiteral("version")});
+    parser.addOptions(added);
+    return added;
 }
 
 std::optional<QString> optionalValue(const QCommandLineParser &parser, const QString &name)
@@ -128,6 +134,64 @@ std::optional<QString> optionalValue(const QCommandLineParser &parser, const QSt
     if (!parser.isSet(name))
         return std::nullopt;
     return parser.value(name);
+}
+
+pdf::PageSetup readPageSetup(const QCommandLineParser &parser)
+{
+    pdf::PageSetup setup;
+    const QString size = QStringLiteral("page-size");
+    const QString margin = QStringLiteral("margin");
+    if (parser.isSet(size)) {
+        const std::optional<pdf::PaperChoice> paper = pdf::parsePaperSize(parser.value(size));
+        if (!paper)
+            throw UsageError{QStringLiteral("invalid --page-size '%1' (expected image, A3, A4, "
+                                            "A5, Letter, Legal, or WIDTHxHEIGHT with mm, in or "
+                                            "pt, such as 210x297mm)")
+                                 .arg(parser.value(size))};
+        setup.paper = paper->paper;
+        setup.customSize = paper->customSize;
+        setup.customUnit = paper->customUnit;
+    }
+    const QString turn = QStringLiteral("orientation");
+    const QString fit = QStringLiteral("fit");
+    if (setup.isImageSize() && (parser.isSet(turn) || parser.isSet(fit)))
+        throw UsageError{QStringLiteral("--orientation and --fit need a paper size (--page-size): "
+                                        "a page of the image's own size is neither turned nor "
+                                        "scaled")};
+    if (parser.isSet(turn))
+        setup.orientation = pdf::PageOrientation(choice(
+            turn, parser.value(turn),
+            {QStringLiteral("auto"), QStringLiteral("portrait"), QStringLiteral("landscape")}));
+    if (parser.isSet(fit))
+        setup.fit = pdf::ImageFit(choice(fit, parser.value(fit),
+                                         {QStringLiteral("into"), QStringLiteral("fill"),
+                                          QStringLiteral("exact"), QStringLiteral("shrink")}));
+    if (const QString problem = setup.problem(); !problem.isEmpty())
+        throw UsageError{
+            QStringLiteral("invalid --page-size '%1': %2").arg(parser.value(size), problem)};
+    if (parser.isSet(margin)) {
+        const std::optional<pdf::Margins> margins = pdf::parseMargins(parser.value(margin));
+        if (!margins)
+            throw UsageError{QStringLiteral("invalid --margin '%1' (expected one length for "
+                                            "every side or four as top,right,bottom,left; a "
+                                            "length is a number with mm, the default, in or "
+                                            "pt, such as 10mm)")
+                                 .arg(parser.value(margin))};
+        setup.margins = *margins;
+        if (const QString problem = setup.problem(); !problem.isEmpty())
+            throw UsageError{
+                QStringLiteral("invalid --margin '%1': %2").arg(parser.value(margin), problem)};
+    }
+    const QString dpi = QStringLiteral("default-dpi");
+    if (parser.isSet(dpi)) {
+        const std::optional<double> resolution = pdf::parseResolution(parser.value(dpi));
+        if (!resolution)
+            throw UsageError{QStringLiteral("invalid --default-dpi '%1' (expected a number of "
+                                            "dots per inch from 1 to 100000)")
+                                 .arg(parser.value(dpi))};
+        setup.defaultDpi = *resolution;
+    }
+    return setup;
 }
 
 Options readOptions(const QCommandLineParser &parser, QIODevice *standardInput)
@@ -191,10 +255,12 @@ Options readOptions(const QCommandLineParser &parser, QIODevice *standardInput)
     }
     options.noPrint = parser.isSet(QStringLiteral("no-print"));
     options.noCopy = parser.isSet(QStringLiteral("no-copy"));
-    if (parser.isSet(QStringLiteral("key-bits")))
-        options.encryptionStrength =
-            choice(QStringLiteral("key-bits"), parser.value(QStringLiteral("key-bits")),
-                   {QStringLiteral("40"), QStringLiteral("128"), QStringLiteral("256")});
+    if (parser.isSet(QStringLiteral("key-bits"))) {
+        static const int bits[] = {40, 128, 256};
+        options.keyBits =
+            bits[choice(QStringLiteral("key-bits"), parser.value(QStringLiteral("key-bits")),
+                        {QStringLiteral("40"), QStringLiteral("128"), QStringLiteral("256")})];
+    }
     // Without a password the PDF is not encrypted, and a right withheld would hold nothing back.
     if (options.hasIneffectiveRights())
         throw UsageError{QStringLiteral("--no-print, --no-copy and --key-bits need a password "
@@ -213,6 +279,7 @@ Options readOptions(const QCommandLineParser &parser, QIODevice *standardInput)
                                  .arg(text)};
         options.pages = *rule;
     }
+    options.pageSetup = readPageSetup(parser);
     if (parser.isSet(QStringLiteral("log-dir"))) {
         options.logFolder = parser.value(QStringLiteral("log-dir"));
         if (options.logFolder.isEmpty())
@@ -239,17 +306,23 @@ std::optional<int> positiveNumber(const QString &text)
 
 } // namespace
 
+QList<QCommandLineOption> commandLineOptions()
+{
+    QCommandLineParser parser;
+    return addOptions(parser);
+}
+
 bool Options::appliesDocumentSettings() const
 {
     return title || subject || author || keywords || openPassword || permissionPassword ||
-           noPrint || noCopy || encryptionStrength || bookmarkType;
+           noPrint || noCopy || keyBits || bookmarkType;
 }
 
 bool Options::hasIneffectiveRights() const
 {
     const bool anyPassword = (openPassword && !openPassword->isEmpty()) ||
                              (permissionPassword && !permissionPassword->isEmpty());
-    return !anyPassword && (noPrint || noCopy || encryptionStrength);
+    return !anyPassword && (noPrint || noCopy || keyBits);
 }
 
 std::optional<SelectionRange> parsePageRule(const QString &text)
@@ -342,8 +415,11 @@ void applyToSettings(const Options &options, Settings &settings)
     set(options.permissionPassword, &PDFSettings::setPdfPermissionPassword);
     pdf.setCanPrint(!options.noPrint);
     pdf.setCanCopy(!options.noCopy);
-    if (options.encryptionStrength)
-        pdf.setEncryptionStrength(*options.encryptionStrength);
+    // The old RC4 kinds only when asked for by name: AES is what current readers expect.
+    if (options.keyBits)
+        pdf.setKeyBits(*options.keyBits);
+    else if (!pdf.pdfOpenPassword().isEmpty() || !pdf.pdfPermissionPassword().isEmpty())
+        pdf.setKeyBits(256);
     if (options.bookmarkType)
         pdf.setBookmarkType(*options.bookmarkType);
 }

@@ -2,8 +2,10 @@
 
 #include "inputlist.h"
 
+#include "engine/pdf/pagesetup.h"
 #include "model/selectionrange.h"
 
+#include <QCommandLineOption>
 #include <QString>
 #include <QStringList>
 
@@ -37,12 +39,13 @@ struct Options
     std::optional<QString> permissionPassword;
     bool noPrint = false;
     bool noCopy = false;
-    std::optional<int> encryptionStrength; // 0: 40-bit RC4, 1: 128-bit RC4, 2: 256-bit AES
-    std::optional<int> bookmarkType;       // 0 none, 1 file name, 2 name without extension, 3 path
+    std::optional<int> keyBits;      // 40 or 128 (RC4), 256 (AES); with a password and none, 256
+    std::optional<int> bookmarkType; // 0 none, 1 file name, 2 name without extension, 3 path
 
-    SelectionRange pages; // applied to every multi-page input
-    QString logFolder;    // empty: the per-user "Logs" folder
-    QString reportPath;   // empty: no report
+    SelectionRange pages;     // applied to every multi-page input
+    pdf::PageSetup pageSetup; // every page, whether or not document settings are given
+    QString logFolder;        // empty: the per-user "Logs" folder
+    QString reportPath;       // empty: no report
     bool open = false;
     bool quiet = false;
 
@@ -73,6 +76,9 @@ std::optional<SelectionRange> parsePageRule(const QString &text);
 
 // Puts the options into a fresh settings record (never stored).
 void applyToSettings(const Options &options, Settings &settings);
+
+// Every option the parser knows, for checking that --help names them all.
+QList<QCommandLineOption> commandLineOptions();
 
 QString helpText();
 QString versionText();

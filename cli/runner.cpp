@@ -278,6 +278,7 @@ Ending convert(const Options &options, Console &console, Report &report)
     DesktopWorkspace workspace;
     process.setIsCombining(true);
     process.setSettings(&settings);
+    process.setPageSetup(options.pageSetup);
     process.setOutputFolder(outputFolder);
     process.setTotalFileSelected(int(items.size()));
     process.outputFiles() = plan;

@@ -63,12 +63,6 @@ QString randomPassword()
         QByteArray(reinterpret_cast<const char *>(words), sizeof words).toHex());
 }
 
-// The window offers 0 and 1; 2 comes from the command line only.
-int keyBits(int encryptionStrength)
-{
-    return encryptionStrength == 0 ? 40 : encryptionStrength == 2 ? 256 : 128;
-}
-
 } // namespace
 
 Process::Process(QObject *parent) : QObject(parent) {}
@@ -276,6 +270,7 @@ void Process::convertOutputFile(const OutputFile &output, bool *failed)
 
     pdf::Document document;
     document.setScratchFolder(entry.targetPath);
+    document.setPageSetup(m_pageSetup);
     const PDFSettings *pdfSettings = m_settings ? m_settings->pdfSettings() : nullptr;
     if (pdfSettings && pdfSettings->bookmarkType() > 0 && !document.hasOutlineRoot())
         document.ensureOutlineRoot();
@@ -439,9 +434,8 @@ bool Process::writeDocument(pdf::Document &document, const QString &path, QStrin
                 pdfSettings.setPdfPermissionPassword(open);
                 owner = open;
             }
-            options.security =
-                pdf::Security{open, owner, pdfSettings.canPrint(), pdfSettings.canCopy(),
-                              keyBits(pdfSettings.encryptionStrength())};
+            options.security = pdf::Security{open, owner, pdfSettings.canPrint(),
+                                             pdfSettings.canCopy(), pdfSettings.keyBits()};
         }
         writeBackSettings(!restricted);
     }

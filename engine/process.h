@@ -2,6 +2,7 @@
 
 #include "log.h"
 
+#include "engine/pdf/pagesetup.h"
 #include "model/outputfile.h"
 
 #include <QMutex>
@@ -93,6 +94,9 @@ public:
     void setOutputFolder(const QString &folder) { m_outputFolder = folder; }
     void setObserver(ProcessObserver *observer) { m_observer = observer; }
     void setWorkspace(Workspace *workspace) { m_workspace = workspace; }
+    // How pages are laid out. Not a document setting: it holds whether or not those are
+    // applied. By default each page is its image's own size.
+    void setPageSetup(const pdf::PageSetup &setup) { m_pageSetup = setup; }
 
     // The whole run, on the calling thread. isCombining must be set first.
     void start();
@@ -158,6 +162,7 @@ private:
     Settings *m_liveSettings = nullptr;
     std::unique_ptr<Settings> m_settings; // the run's own copy
     QString m_outputFolder;
+    pdf::PageSetup m_pageSetup;
     ProcessObserver *m_observer = nullptr;
     Workspace *m_workspace = nullptr;
     std::unique_ptr<QThread> m_thread;

@@ -55,6 +55,25 @@ PDFSettings::PDFSettings()
     : m_pdfCreator(Utilities::getAppTitle(QStringLiteral(""))), m_pdfProducer(m_pdfCreator)
 {}
 
+int PDFSettings::keyBits() const
+{
+    if (m_isAESEncryption)
+        return 256;
+    return m_encryptionStrength == 0 ? 40 : 128;
+}
+
+void PDFSettings::setKeyBits(int bits)
+{
+    m_isAESEncryption = bits >= 256;
+    m_encryptionStrength = bits > 40 ? 1 : 0;
+}
+
+void PDFSettings::copyFrom(PDFSettings &source)
+{
+    setData(source.getData());
+    m_isAESEncryption = source.m_isAESEncryption;
+}
+
 void PDFSettings::fillAbsentTexts()
 {
     for (QString *text : {&m_title, &m_subject, &m_author, &m_keywords, &m_pdfOpenPassword,

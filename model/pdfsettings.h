@@ -15,6 +15,15 @@ public:
 
     int encryptionStrength() const { return m_encryptionStrength; }
     void setEncryptionStrength(int value) { m_encryptionStrength = value; }
+    // AES with a 256-bit key instead of the RC4 key that encryptionStrength names. Kept beside
+    // the stored map, never in it, so that "encryptionStrength" keeps its two meanings.
+    bool isAESEncryption() const { return m_isAESEncryption; }
+    void setIsAESEncryption(bool value) { m_isAESEncryption = value; }
+    // The key the written PDFs get: 40 or 128 bits of RC4, or 256 bits of AES.
+    int keyBits() const;
+    // 40, 128 or 256. Choosing AES also names the 128-bit key in encryptionStrength, which is
+    // what a program that knows no AES makes of it.
+    void setKeyBits(int bits);
     int bookmarkType() const { return m_bookmarkType; }
     void setBookmarkType(int value) { m_bookmarkType = value; }
     bool canPrint() const { return m_canPrint; }
@@ -41,6 +50,11 @@ public:
     // Turns absent texts into empty ones, in the record itself.
     void fillAbsentTexts();
 
+    // What the PDF settings sheet copies between the settings and its working copy: the stored
+    // fields through the dictionary form (so absent texts become empty in `source` too), and the
+    // choices kept beside it.
+    void copyFrom(PDFSettings &source);
+
     // The stored map (ten keys; creator and producer are never stored). Absent texts become
     // empty in the record too.
     QVariantMap getData();
@@ -50,6 +64,7 @@ public:
 
 private:
     int m_encryptionStrength = 0;
+    bool m_isAESEncryption = false;
     int m_bookmarkType = 0;
     bool m_canPrint = true;
     bool m_canCopy = true;

@@ -1,5 +1,7 @@
 #include "settings.h"
 
+#include "passwordkeeper.h"
+
 #include "platform/preferences.h"
 #include "platform/systemlog.h"
 
@@ -26,14 +28,27 @@ void assign(Settings *owner, T &field, const T &value, Signal changed)
 
 } // namespace
 
+const QString Settings::aesEncryptionKey = QStringLiteral("AES256ENCRYPTION");
+
 Settings::Settings(Source source, QObject *parent)
     : QObject(parent), m_pdfSettings(std::make_unique<PDFSettings>())
 {
-    if (source == Source::Stored) {
-        const Preferences preferences;
-        if (preferences.contains(settingsKey))
-            setData(preferences.value(settingsKey));
-    }
+    if (source != Source::Stored)
+        return;
+    const Preferences preferences;
+    const bool known = preferences.contains(settingsKey);
+    if (known)
+        setData(preferences.value(settingsKey));
+    // A new installation proposes AES; settings stored before the choice existed keep theirs.
+    const QVariant aes = preferences.value(aesEncryptionKey);
+    if (aes.isValid())
+        m_pdfSettings->setIsAESEncryption(stored::toBool(aes));
+    else if (!known)
+        m_pdfSettings->setKeyBits(256);
+    m_passwords = std::make_unique<PasswordKeeper>(*m_pdfSettings);
+    connect(m_passwords.get(), &PasswordKeeper::passwordsArrived, this,
+            &Settings::passwordsArrived);
+    m_passwords->load(preferences.value(PasswordKeeper::storedKey));
 }
 
 Settings::~Settings() = default;
@@ -164,8 +179,16 @@ void Settings::setData(const QVariant &data)
 void Settings::synchronize()
 {
     try {
+        QVariantMap data = getData();
+        QVariantMap pdfMap = data.value(QStringLiteral("pdfSettings")).toMap();
+        const bool inKeyring = m_passwords && m_passwords->prepareSave(pdfMap);
+        if (!data.isEmpty())
+            data.insert(QStringLiteral("pdfSettings"), pdfMap);
         QString reason;
-        if (!Preferences().setValue(settingsKey, getData(), &reason))
+        if (!Preferences().setValues({{settingsKey, data},
+                                      {aesEncryptionKey, m_pdfSettings->isAESEncryption()},
+                                      {PasswordKeeper::storedKey, inKeyring}},
+                                     &reason))
             logError(QStringLiteral("Settings=>synchronize"), reason);
     } catch (const std::exception &e) {
         logError(QStringLiteral("Settings=>synchronize"), QString::fromUtf8(e.what()));

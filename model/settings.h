@@ -10,8 +10,12 @@
 
 namespace folioset {
 
+class PasswordKeeper;
+
 // The conversion settings the user keeps between starts: mode, output names and folder, what
-// happens after a run, and the document settings. Stored under "SETTINGS" in the preferences.
+// happens after a run, and the document settings. Stored under "SETTINGS" in the preferences;
+// the choice of AES beside it under a key of its own, and the passwords in the desktop keyring
+// where there is one (see PasswordKeeper).
 class Settings : public QObject
 {
     Q_OBJECT
@@ -73,8 +77,12 @@ public:
 
     QVariantMap getData();
     void setData(const QVariant &data);
-    // Stores getData() under "SETTINGS" and writes the preferences out now.
+    // Stores getData() under "SETTINGS" and writes the preferences out now; the passwords go to
+    // the keyring instead, when it takes them within a moment.
     void synchronize();
+
+    // The stored key of the AES choice.
+    static const QString aesEncryptionKey;
 
 signals:
     void combineOptionIndexChanged();
@@ -86,6 +94,8 @@ signals:
     void groupMultiPagePDFNameChanged();
     void outputFolderPathChanged();
     void isClearProcessedFilesChanged();
+    // The keyring gave the stored passwords after the settings were loaded.
+    void passwordsArrived();
 
 private:
     int m_combineOptionIndex = 0;
@@ -98,6 +108,7 @@ private:
     QString m_outputFolderPath = QStringLiteral("");
     std::unique_ptr<PDFSettings> m_pdfSettings;
     bool m_isClearProcessedFiles = false;
+    std::unique_ptr<PasswordKeeper> m_passwords; // stored settings only
 };
 
 } // namespace folioset

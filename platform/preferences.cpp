@@ -47,6 +47,13 @@ bool Preferences::setValue(const QString &key, const QVariant &value, QString *r
     return store(root, reason);
 }
 
+bool Preferences::setValues(const QVariantMap &entries, QString *reason)
+{
+    QVariantMap root = readAll(m_path);
+    root.insert(entries);
+    return store(root, reason);
+}
+
 bool Preferences::remove(const QString &key, QString *reason)
 {
     QVariantMap root = readAll(m_path);

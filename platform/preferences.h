@@ -23,6 +23,8 @@ public:
     QVariant value(const QString &key) const;
     // False, with the reason, when the store could not be written; it then holds what it held.
     bool setValue(const QString &key, const QVariant &value, QString *reason = nullptr);
+    // Several keys in one write: all of them reach the file, or none.
+    bool setValues(const QVariantMap &entries, QString *reason = nullptr);
     bool remove(const QString &key, QString *reason = nullptr);
 
     // True when the last change made through this object reached the disk.

@@ -76,6 +76,15 @@ struct Resolution
     bool isKnown() const { return x > 0 && y > 0; }
 };
 
+// What a page's layout needs to know about its image, read from the headers.
+struct ImageFacts
+{
+    int width = 0; // pixels, as stored
+    int height = 0;
+    Resolution resolution;
+    int orientation = 1; // EXIF orientation, 1..8
+};
+
 // Everything a page needs to know about its image.
 struct PageImage
 {

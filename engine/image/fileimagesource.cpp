@@ -205,6 +205,40 @@ std::optional<PageImage> FileImageSource::makePageImage(int index, const SpillAc
     return std::nullopt;
 }
 
+std::optional<ImageFacts> FileImageSource::imageFacts(int index, QString *reason) const
+{
+    if (index < 0 || index >= m_frames) {
+        refuse(reason, QStringLiteral("The image has no page %1").arg(index + 1));
+        return std::nullopt;
+    }
+    switch (m_format) {
+    case FileFormat::Jpeg:
+        return ImageFacts{m_jpeg->width, m_jpeg->height, m_jpeg->resolution, m_jpeg->orientation};
+    case FileFormat::Png:
+        return ImageFacts{m_png->width, m_png->height, m_png->resolution, 1};
+    case FileFormat::Bmp:
+        return ImageFacts{m_bmp->width, m_bmp->height, m_bmp->resolution, 1};
+    case FileFormat::Gif:
+        return ImageFacts{m_gif->width, m_gif->height, {}, 1};
+    case FileFormat::Tiff:
+        return readTiffFacts(m_path, index, reason);
+    case FileFormat::Other:
+        break;
+    }
+    // Decoded by Qt, which turns the pixels by their orientation tag.
+    prepareQtImageReading();
+    QImageReader reader(m_path);
+    reader.setDecideFormatFromContent(true);
+    QSize size = reader.size();
+    if (!size.isValid()) {
+        refuse(reason, QStringLiteral("Unable to read the image header"));
+        return std::nullopt;
+    }
+    if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+        size.transpose();
+    return ImageFacts{size.width(), size.height(), {}, 1};
+}
+
 PageImage FileImageSource::carriedJpeg() const
 {
     const JpegFacts &facts = *m_jpeg;

@@ -32,6 +32,9 @@ public:
     // frame decoded now and left compressed in the spill file.
     std::optional<PageImage> makePageImage(int index, const SpillAccess &spill,
                                            QString *reason) const;
+    // What makePageImage would give of frame `index` to lay out its page, from the headers
+    // alone: nothing is decoded.
+    std::optional<ImageFacts> imageFacts(int index, QString *reason) const;
 
 private:
     // The file as openFile holds it: a JPEG's headers are read from there, not opened again.

@@ -113,6 +113,20 @@ int countTiffPages(const QString &path, QString *reason)
     return std::max(1, int(TIFFNumberOfDirectories(handle->get())));
 }
 
+std::optional<ImageFacts> readTiffFacts(const QString &path, int page, QString *reason)
+{
+    const auto handle = TiffHandle::openFile(path, kMaxHeldBytes, reason);
+    if (!handle)
+        return std::nullopt;
+    if (!TIFFSetDirectory(handle->get(), tdir_t(page))) {
+        fail(reason,
+             handle->error(QStringLiteral("Unable to find page %1 of the image").arg(page + 1)));
+        return std::nullopt;
+    }
+    const TiffDirectory d = readTiffDirectory(handle->get());
+    return ImageFacts{int(d.width), int(d.height), d.resolution, d.orientation};
+}
+
 std::optional<PageImage> makeTiffPage(const QString &path, int page, const SpillAccess &spill,
                                       QString *reason)
 {

@@ -16,6 +16,9 @@ namespace folioset::image {
 std::optional<PageImage> makeTiffPage(const QString &path, int page, const SpillAccess &spill,
                                       QString *reason);
 
+// Size, resolution and orientation of page `page` (0-based), from its directory.
+std::optional<ImageFacts> readTiffFacts(const QString &path, int page, QString *reason);
+
 // Pages in the file; 0, with a reason, when its first page cannot be read.
 int countTiffPages(const QString &path, QString *reason);
 

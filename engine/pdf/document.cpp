@@ -33,6 +33,12 @@ void tuneAllocatorForStreams()
 QByteArray drawing(const PageLayout &layout)
 {
     QByteArray content = "q";
+    if (!layout.clip.isEmpty()) {
+        const QRectF &clip = layout.clip;
+        for (const double v : {clip.x(), clip.y(), clip.width(), clip.height()})
+            content += ' ' + pdfNumber(v);
+        content += " re W n";
+    }
     for (const double v : layout.matrix)
         content += ' ' + pdfNumber(v);
     return content + " cm /Im0 Do Q\n";
@@ -100,8 +106,19 @@ QString Document::scratchFailure() const
     return d->spill ? d->spill->failure() : QString();
 }
 
+void Document::setPageSetup(const PageSetup &setup)
+{
+    d->pageSetup = setup;
+    d->pageSetupProblem = setup.problem();
+}
+
 bool Document::appendImagePage(const ImageSource &source, int index, QString *reason)
 {
+    if (!d->pageSetupProblem.isEmpty()) {
+        if (reason)
+            *reason = QStringLiteral("The page layout cannot be used: ") + d->pageSetupProblem;
+        return false;
+    }
     std::unique_ptr<FileImageSource> reopened;
     const auto *file = dynamic_cast<const FileImageSource *>(&source);
     if (!file) {
@@ -116,7 +133,7 @@ bool Document::appendImagePage(const ImageSource &source, int index, QString *re
         return false;
     try {
         const PageLayout layout = layoutPage(image->image.width, image->image.height,
-                                             image->resolution, image->orientation);
+                                             image->resolution, image->orientation, d->pageSetup);
         PageRecord page{QSizeF(layout.mediaWidth, layout.mediaHeight), layout.rotate,
                         d->contentsFor(drawing(layout)),
                         ImageRecord::from(image->image, *d->context, d->profiles)};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pagesetup.h"
+
 #include <QSizeF>
 #include <QString>
 
@@ -64,9 +66,14 @@ public:
     // that failed for this reason failed for want of room, not because of its image.
     QString scratchFailure() const;
 
-    // Adds frame `index` (0-based) of `source` as the new last page, sized pixel size x 72 / dpi
-    // and turned upright by its EXIF orientation. Whatever can fail in reading the image fails
-    // here, so the caller knows at once; false, with a reason, when no page was made.
+    // How the pages that follow are laid out; by default each is the image's own size. A setup
+    // with a problem() makes no pages: each says why.
+    void setPageSetup(const PageSetup &setup);
+
+    // Adds frame `index` (0-based) of `source` as the new last page, laid out by the page setup
+    // (by default sized pixel size x 72 / dpi) and turned upright by its EXIF orientation.
+    // Whatever can fail in reading the image fails here, so the caller knows at once; false,
+    // with a reason, when no page was made.
     bool appendImagePage(const ImageSource &source, int index, QString *reason = nullptr);
 
     // Size of page `pageNumber` (1-based) in points: the media box, before any /Rotate.

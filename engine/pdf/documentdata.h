@@ -38,6 +38,8 @@ struct Document::Private
     std::vector<QByteArray> contents;
     QHash<QByteArray, int> contentIndexes;
     std::vector<OutlineEntry> outline;
+    PageSetup pageSetup;
+    QString pageSetupProblem;
 
     SpillFile *spillFile(QString *reason);
     const PageRecord *page(int pageNumber) const;

@@ -71,6 +71,8 @@ private slots:
     void closingTheSheetClearsProcessedFilesOnlyWhenAsked_data();
     void closingTheSheetClearsProcessedFilesOnlyWhenAsked();
     void pdfSettingsApplyOrCancelTheWorkingCopy();
+    void encryptionChoiceReachesThePdf_data();
+    void encryptionChoiceReachesThePdf();
     void outputSettingsChooseAndKeepTheFolder();
     void quittingDuringARunKeepsNoPartialFile();
 
@@ -803,6 +805,65 @@ void TestAppDelegate::pdfSettingsApplyOrCancelTheWorkingCopy()
     QCOMPARE(stored.value(QStringLiteral("canPrint")).toBool(), false);
     QCOMPARE(stored.value(QStringLiteral("bookmarkType")).toInt(), 2);
     QVERIFY(element<QLabel>("documentSummaryLabel")->text().contains(QLatin1String("Holiday")));
+}
+
+void TestAppDelegate::encryptionChoiceReachesThePdf_data()
+{
+    QTest::addColumn<int>("choice");
+    QTest::addColumn<int>("revision");
+    QTest::addColumn<QString>("algorithm");
+    QTest::addColumn<QString>("summary");
+    QTest::newRow("40-bit RC4") << 0 << 2 << "RC4"
+                                << "40-bit RC4";
+    QTest::newRow("128-bit RC4") << 1 << 3 << "RC4"
+                                 << "128-bit RC4";
+    QTest::newRow("256-bit AES") << 2 << 6 << "AES-256"
+                                 << "256-bit AES";
+}
+
+void TestAppDelegate::encryptionChoiceReachesThePdf()
+{
+    QFETCH(int, choice);
+    QFETCH(int, revision);
+    QFETCH(QString, algorithm);
+    QFETCH(QString, summary);
+    storeSettings({{QStringLiteral("combineOptionIndex"), 1},
+                   {QStringLiteral("singleMultiPagePDFName"), QStringLiteral("locked")},
+                   {QStringLiteral("outputFolderPath"), m_out->path()},
+                   {QStringLiteral("isSetCurrentAsDefaultOutputFolderPath"), true},
+                   {QStringLiteral("isApplyDocumentSetings"), true},
+                   {QStringLiteral("isOpenFolderAfterConversion"), false}});
+    start();
+    element<QPushButton>("pdfSetingsbtn")->click();
+    element<SegmentedControl>("pdfSettingsSegmented")->click(1);
+    QTest::keyClicks(element<QLineEdit>("openPasswordField"), QStringLiteral("Key 4 choice"));
+    auto *popup = element<QComboBox>("encryptionStrengthPopup");
+    QCOMPARE(popup->count(), 3);
+    popup->setCurrentIndex(choice);
+    emit popup->activated(choice);
+    // Each choice says what it protects against.
+    const QString note = element<QLabel>("encryptionNote")->text();
+    QVERIFY(note.contains(choice == 2 ? QLatin1String("cracking tools")
+                                      : QLatin1String("freely available tools")));
+    element<QPushButton>("applyPDFSettingsBtn")->click();
+    QVERIFY(element<QLabel>("documentSummaryLabel")->text().contains(summary));
+
+    addFiles(1);
+    element<SegmentedControl>("commandSegmented")->click(1);
+    QVERIFY(waitForRunToEnd());
+    const QString pdf = m_out->filePath(QStringLiteral("locked.pdf"));
+    QCOMPARE(fixtures::pdfEncryptionRevision(pdf), -1);
+    QCOMPARE(fixtures::pdfEncryptionRevision(pdf, QStringLiteral("Key 4 choice")), revision);
+    QCOMPARE(fixtures::popplerEncryption(pdf, QStringLiteral("Key 4 choice")),
+             QStringLiteral("yes (print:yes copy:yes change:no addNotes:no algorithm:%1)")
+                 .arg(algorithm));
+
+    // The sheet opens again on the stored choice, also after a restart.
+    m_controller->applicationShouldTerminate();
+    m_controller.reset();
+    start();
+    element<QPushButton>("pdfSetingsbtn")->click();
+    QCOMPARE(element<QComboBox>("encryptionStrengthPopup")->currentIndex(), choice);
 }
 
 void TestAppDelegate::outputSettingsChooseAndKeepTheFolder()

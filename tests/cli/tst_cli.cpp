@@ -16,6 +16,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFOutlineDocumentHelper.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+
 #include <csignal>
 #include <sys/types.h>
 
@@ -42,7 +47,7 @@ QString summary(const Options &o)
         pages += QLatin1Char(':') + QString::number(o.pages.pageStepsReversed());
     return QStringLiteral("inputs=%1 recursive=%2 mode=%3 name=%4 group=%5 output=%6 title=%7 "
                           "subject=%8 author=%9 keywords=%10 open-pw=%11 perm-pw=%12 print=%13 "
-                          "copy=%14 strength=%15 bookmarks=%16 pages=%17 log=%18 open=%19 "
+                          "copy=%14 bits=%15 bookmarks=%16 pages=%17 log=%18 open=%19 "
                           "quiet=%20 apply=%21")
         .arg(o.inputs.join(QLatin1Char('|')))
         .arg(int(o.recursive))
@@ -53,7 +58,7 @@ QString summary(const Options &o)
              text(o.openPassword), text(o.permissionPassword))
         .arg(int(!o.noPrint))
         .arg(int(!o.noCopy))
-        .arg(number(o.encryptionStrength), number(o.bookmarkType), pages, o.logFolder)
+        .arg(number(o.keyBits), number(o.bookmarkType), pages, o.logFolder)
         .arg(int(o.open))
         .arg(int(o.quiet))
         .arg(int(o.appliesDocumentSettings()));
@@ -98,6 +103,8 @@ private slots:
     void helpNamesEveryOption();
     void helpAndVersionExitZero();
     void optionsReachTheSettings();
+    void parsesThePageLayout_data();
+    void parsesThePageLayout();
 
     void gathersFoldersFlatOrRecursive();
     void gathersFilesAsGivenAndOnce();
@@ -105,6 +112,7 @@ private slots:
     void assessesLoggedRuns();
 
     void mergesJpegPngAndTiffIntoOnePdf();
+    void laysOutPagesOnPaperWithTheImagesUnchanged();
     void encryptsWithPasswordFromStandardInput();
     void corruptInputFailsTheRun();
     void writesTheLogIntoLogDir();
@@ -162,8 +170,7 @@ void TestCli::parsesEveryOption_data()
 
     row("defaults", {out, "o", "a.jpg"},
         {"inputs=a.jpg ", "recursive=0", "mode=0", "group=2", "output=o ", "title=- ", "print=1",
-         "copy=1", "strength=-", "bookmarks=-", "pages=0 ", "log= ", "open=0", "quiet=0",
-         "apply=0"});
+         "copy=1", "bits=-", "bookmarks=-", "pages=0 ", "log= ", "open=0", "quiet=0", "apply=0"});
     row("long output with equals", {"--output=dir", "a.jpg"}, {"output=dir "});
     row("several inputs, options between", {"a.jpg", "-q", "b", "-o", "o", "c.png"},
         {"inputs=a.jpg|b|c.png ", "quiet=1"});
@@ -183,7 +190,7 @@ void TestCli::parsesEveryOption_data()
     row("author", {"--author", "Ann", out, "o", "a"}, {"author='Ann'", "apply=1"});
     row("keywords", {"--keywords", "k1 k2", out, "o", "a"}, {"keywords='k1 k2'", "apply=1"});
     row("open password file", {"--open-password-file", pw, out, "o", "a"},
-        {"open-pw='secret'", "perm-pw=-", "apply=1"});
+        {"open-pw='secret'", "perm-pw=-", "apply=1", "bits=-"});
     row("permission password file", {"--permission-password-file", pw, out, "o", "a"},
         {"open-pw=-", "perm-pw='secret'", "apply=1"});
     row("password with CR LF", {"--open-password-file", crlf, out, "o", "a"},
@@ -196,10 +203,10 @@ void TestCli::parsesEveryOption_data()
     const QString opw = QStringLiteral("--open-password-file");
     row("no-print", {"--no-print", opw, pw, out, "o", "a"}, {"print=0", "copy=1", "apply=1"});
     row("no-copy", {"--no-copy", opw, pw, out, "o", "a"}, {"print=1", "copy=0", "apply=1"});
-    row("key-bits 40", {"--key-bits", "40", opw, pw, out, "o", "a"}, {"strength=0", "apply=1"});
-    row("key-bits 128", {"--key-bits", "128", opw, pw, out, "o", "a"}, {"strength=1", "apply=1"});
+    row("key-bits 40", {"--key-bits", "40", opw, pw, out, "o", "a"}, {"bits=40", "apply=1"});
+    row("key-bits 128", {"--key-bits", "128", opw, pw, out, "o", "a"}, {"bits=128", "apply=1"});
     row("key-bits 256", {"--key-bits", "256", "--permission-password-file", pw, out, "o", "a"},
-        {"strength=2", "apply=1"});
+        {"bits=256", "apply=1"});
     row("bookmarks none", {"--bookmarks", "none", out, "o", "a"}, {"bookmarks=0", "apply=1"});
     row("bookmarks name", {"--bookmarks", "name", out, "o", "a"}, {"bookmarks=1"});
     row("bookmarks stem", {"--bookmarks", "stem", out, "o", "a"}, {"bookmarks=2"});
@@ -225,6 +232,44 @@ void TestCli::parsesEveryOption()
     const QString text = summary(result.options) + QLatin1Char(' ');
     for (const QString &part : expected)
         QVERIFY2(text.contains(part), qPrintable(QStringLiteral("%1 not in %2").arg(part, text)));
+}
+
+void TestCli::parsesThePageLayout_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QVariantMap>("layout"); // the stored form of what was parsed
+    const auto map = [](const char *size, const char *turn, const char *fit, const char *margins,
+                        const char *dpi) {
+        return QVariantMap{{"pageSize", size},
+                           {"orientation", turn},
+                           {"fit", fit},
+                           {"margins", margins},
+                           {"defaultDpi", dpi}};
+    };
+    QTest::newRow("none: the image's own size")
+        << QStringList() << map("image", "auto", "into", "0mm", "72");
+    QTest::newRow("the README's example")
+        << QStringList{"--page-size", "A4", "--fit", "into", "--margin", "10mm"}
+        << map("A4", "auto", "into", "10mm", "72");
+    QTest::newRow("every option")
+        << QStringList{"--page-size", "letter",   "--orientation",    "landscape",     "--fit",
+                       "shrink",      "--margin", "1in,0.5in,36pt,0", "--default-dpi", "300"}
+        << map("Letter", "landscape", "shrink", "25.4mm,12.7mm,12.7mm,0mm", "300");
+    QTest::newRow("custom size, fill") << QStringList{"--page-size", "4x6in", "--fit", "fill"}
+                                       << map("4x6in", "auto", "fill", "0mm", "72");
+    QTest::newRow("margins around the image's own size")
+        << QStringList{"--margin", "5"} << map("image", "auto", "into", "5mm", "72");
+}
+
+void TestCli::parsesThePageLayout()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QVariantMap, layout);
+    const ParseResult result = parse(arguments + QStringList{"-o", "o", "a.jpg"});
+    QVERIFY2(result.status == ParseStatus::Run, qPrintable(result.error));
+    QCOMPARE(pdf::pageSetupToMap(result.options.pageSetup), layout);
+    // The layout is no document setting: it does not switch those on.
+    QVERIFY(!result.options.appliesDocumentSettings());
 }
 
 void TestCli::rejectsUsageErrors_data()
@@ -278,6 +323,24 @@ void TestCli::rejectsUsageErrors_data()
     row("list and password both from standard input",
         {"--from-file", "-", "--open-password-file", "-", "-o", "o"}, "standard input");
     row("empty report name", {"--report", "", "-o", "o", "a"}, "--report");
+    row("unknown paper", {"--page-size", "B5", "-o", "o", "a"}, "invalid --page-size 'B5'");
+    row("size without unit", {"--page-size", "210x297", "-o", "o", "a"}, "'210x297'");
+    row("size with one side", {"--page-size", "210mm", "-o", "o", "a"}, "'210mm'");
+    row("size beyond readers", {"--page-size", "6000x100mm", "-o", "o", "a"},
+        "invalid --page-size '6000x100mm': a page side must be from 3 pt to 14400 pt");
+    row("bad orientation", {"--page-size", "A4", "--orientation", "upright", "-o", "o", "a"},
+        "invalid --orientation 'upright'");
+    row("bad fit", {"--page-size", "A4", "--fit", "zoom", "-o", "o", "a"}, "invalid --fit 'zoom'");
+    row("fit without paper", {"--fit", "fill", "-o", "o", "a"}, "need a paper size");
+    row("orientation without paper", {"--orientation", "portrait", "-o", "o", "a"},
+        "need a paper size");
+    row("three margins", {"--margin", "1,2,3", "-o", "o", "a"}, "invalid --margin '1,2,3'");
+    row("margin in cm", {"--margin", "1cm", "-o", "o", "a"}, "invalid --margin '1cm'");
+    row("margin larger than half the page",
+        {"--page-size", "A4", "--margin", "110mm", "-o", "o", "a"},
+        "invalid --margin '110mm': a margin of 110 mm is half the page or more");
+    row("dpi zero", {"--default-dpi", "0", "-o", "o", "a"}, "invalid --default-dpi '0'");
+    row("dpi word", {"--default-dpi", "high", "-o", "o", "a"}, "invalid --default-dpi 'high'");
     // Rights or a key length without a password would give an unencrypted PDF, as would an
     // empty password.
     const char *needsPassword = "need a password";
@@ -342,6 +405,13 @@ void TestCli::helpNamesEveryOption()
                                "step:N",
                                "rstep:N",
                                "--log-dir",
+                               "--page-size",
+                               "--orientation",
+                               "auto|portrait|landscape",
+                               "--fit",
+                               "into|fill|exact|shrink",
+                               "--margin",
+                               "--default-dpi",
                                "--open",
                                "-q,",
                                "--quiet",
@@ -389,8 +459,15 @@ void TestCli::optionsReachTheSettings()
     QCOMPARE(pdf.pdfOpenPassword(), QStringLiteral("open sesame"));
     QVERIFY(pdf.canPrint());
     QVERIFY(!pdf.canCopy());
-    QCOMPARE(pdf.encryptionStrength(), 1);
+    QCOMPARE(pdf.keyBits(), 128);
     QCOMPARE(pdf.bookmarkType(), 2);
+
+    // A password without --key-bits gets AES-256.
+    const ParseResult aes = parse({QStringLiteral("--open-password-file"), pw, QStringLiteral("-o"),
+                                   QStringLiteral("o"), QStringLiteral("a")});
+    Settings withPassword(Settings::Source::Defaults);
+    applyToSettings(aes.options, withPassword);
+    QCOMPARE(withPassword.pdfSettings()->keyBits(), 256);
 
     const ParseResult plain = parse(
         {QStringLiteral("-o"), QStringLiteral("o"), QStringLiteral("--open"), QStringLiteral("a")});
@@ -399,7 +476,7 @@ void TestCli::optionsReachTheSettings()
     QCOMPARE(defaults.combineOptionIndex(), 0);
     QVERIFY(defaults.isOpenFolderAfterConversion());
     QVERIFY(!defaults.isApplyDocumentSetings());
-    QCOMPARE(defaults.pdfSettings()->encryptionStrength(), 0);
+    QCOMPARE(defaults.pdfSettings()->keyBits(), 40);
 }
 
 void TestCli::gathersFoldersFlatOrRecursive()
@@ -560,6 +637,46 @@ void TestCli::mergesJpegPngAndTiffIntoOnePdf()
         clirun::readPdf(QDir(plainOut).filePath(QStringLiteral("book.pdf")));
     QCOMPARE(untitled.pages, 4);
     QVERIFY(untitled.title.isEmpty());
+}
+
+void TestCli::laysOutPagesOnPaperWithTheImagesUnchanged()
+{
+    const QTemporaryDir home;
+    const QString out = QDir(home.path()).filePath(QStringLiteral("out"));
+    const clirun::Result run =
+        clirun::run({QStringLiteral("--page-size"), QStringLiteral("A4"), QStringLiteral("--fit"),
+                     QStringLiteral("into"), QStringLiteral("--margin"), QStringLiteral("10mm"),
+                     QStringLiteral("--bookmarks"), QStringLiteral("name"),
+                     QStringLiteral("--mode"), QStringLiteral("merge"), QStringLiteral("--name"),
+                     QStringLiteral("letters"), QStringLiteral("-o"), out, m_jpeg, m_tiff},
+                    environment(home));
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+
+    QPDF pdf;
+    pdf.processFile(
+        QFile::encodeName(QDir(out).filePath(QStringLiteral("letters.pdf"))).constData());
+    std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
+    QCOMPARE(pages.size(), std::size_t(4));
+    for (QPDFPageObjectHelper page : pages) {
+        // The photos are wide: automatic orientation lays A4 on its side.
+        QPDFObjectHandle box = page.getObjectHandle().getKey("/MediaBox");
+        QCOMPARE(qRound(box.getArrayItem(2).getNumericValue()), 842);
+        QCOMPARE(qRound(box.getArrayItem(3).getNumericValue()), 595);
+    }
+    QPDFObjectHandle photo =
+        pages.front().getObjectHandle().getKey("/Resources").getKey("/XObject").getKey("/Im0");
+    const std::shared_ptr<Buffer> raw = photo.getRawStreamData();
+    QCOMPARE(
+        QByteArray(reinterpret_cast<const char *>(raw->getBuffer()), qsizetype(raw->getSize())),
+        fixtures::readBytes(m_jpeg));
+    // One bookmark per input, each showing the top of its sheet.
+    std::vector<QPDFOutlineObjectHelper> outlines =
+        QPDFOutlineDocumentHelper(pdf).getTopLevelOutlines();
+    QCOMPARE(outlines.size(), std::size_t(2));
+    for (QPDFOutlineObjectHelper &outline : outlines) {
+        QPDFObjectHandle dest = outline.getDest();
+        QVERIFY(std::abs(dest.getArrayItem(3).getNumericValue() - (210 * 72 / 25.4 + 72)) < 1e-3);
+    }
 }
 
 void TestCli::encryptsWithPasswordFromStandardInput()

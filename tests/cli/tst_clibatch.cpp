@@ -121,19 +121,6 @@ Protection readProtection(const QString &path, const QByteArray &password)
     return protection;
 }
 
-// What poppler's pdfinfo says of the encryption, or why it said nothing.
-QString popplerEncryption(const QString &path, const QString &password)
-{
-    QProcess pdfinfo;
-    pdfinfo.start(QStringLiteral("pdfinfo"), {QStringLiteral("-upw"), password, path});
-    if (!pdfinfo.waitForFinished(60000) || pdfinfo.exitCode() != 0)
-        return QStringLiteral("pdfinfo failed: ") + QString::fromLocal8Bit(pdfinfo.readAll());
-    for (const QString &line : QString::fromLocal8Bit(pdfinfo.readAllStandardOutput()).split('\n'))
-        if (line.startsWith(QLatin1String("Encrypted:")))
-            return line.mid(10).trimmed();
-    return QStringLiteral("no Encrypted line");
-}
-
 } // namespace
 
 class TestCliBatch : public QObject
@@ -150,6 +137,8 @@ private slots:
     void runsStartedTogetherKeepALogEach();
     void aes256OpensWithThePasswordAndKeepsTheRights_data();
     void aes256OpensWithThePasswordAndKeepsTheRights();
+    void everyKeyLengthOpensWithThePassword_data();
+    void everyKeyLengthOpensWithThePassword();
 
 private:
     QProcessEnvironment environment(const QTemporaryDir &home) const
@@ -483,11 +472,47 @@ void TestCliBatch::aes256OpensWithThePasswordAndKeepsTheRights()
              !withOwner);
 
     const auto yesNo = [](bool value) { return value ? "yes" : "no"; };
-    QCOMPARE(popplerEncryption(path, user),
+    QCOMPARE(fixtures::popplerEncryption(path, user),
              QStringLiteral("yes (print:%1 copy:%2 change:no addNotes:no algorithm:AES-256)")
                  .arg(QLatin1String(yesNo(canPrint)), QLatin1String(yesNo(canCopy))));
-    QVERIFY(popplerEncryption(path, QStringLiteral("wrong"))
+    QVERIFY(fixtures::popplerEncryption(path, QStringLiteral("wrong"))
                 .startsWith(QLatin1String("pdfinfo failed")));
+}
+
+void TestCliBatch::everyKeyLengthOpensWithThePassword_data()
+{
+    QTest::addColumn<QString>("keyBits"); // empty: --key-bits not given
+    QTest::addColumn<int>("revision");
+    QTest::addColumn<QString>("algorithm");
+    QTest::newRow("40") << "40" << 2 << "RC4";
+    QTest::newRow("128") << "128" << 3 << "RC4";
+    QTest::newRow("256") << "256" << 6 << "AES-256";
+    QTest::newRow("a password alone gets AES-256") << "" << 6 << "AES-256";
+}
+
+void TestCliBatch::everyKeyLengthOpensWithThePassword()
+{
+    QFETCH(QString, keyBits);
+    QFETCH(int, revision);
+    QFETCH(QString, algorithm);
+    const QTemporaryDir home;
+    const QString out = QDir(home.path()).filePath(QStringLiteral("out"));
+    QStringList arguments{QStringLiteral("--open-password-file"), QStringLiteral("-"),
+                          QStringLiteral("-o"), out,
+                          QDir(m_inputs.path()).filePath(QStringLiteral("photo.jpg"))};
+    if (!keyBits.isEmpty())
+        arguments << QStringLiteral("--key-bits") << keyBits;
+    const clirun::Result run = clirun::run(arguments, environment(home), "Pass 4 key\n");
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const QString path = QDir(out).filePath(QStringLiteral("photo.pdf"));
+    QVERIFY(readProtection(path, {}).needsPassword);
+    const Protection opened = readProtection(path, "Pass 4 key");
+    QVERIFY(opened.opened);
+    QCOMPARE(opened.revision, revision);
+    QCOMPARE(opened.pages, 1);
+    QCOMPARE(fixtures::popplerEncryption(path, QStringLiteral("Pass 4 key")),
+             QStringLiteral("yes (print:yes copy:yes change:no addNotes:no algorithm:%1)")
+                 .arg(algorithm));
 }
 
 QTEST_MAIN(TestCliBatch)

@@ -61,7 +61,8 @@ private slots:
         QCOMPARE(pdf->pdfOpenPassword(), QString());
         QVERIFY(pdf->canPrint());
         QVERIFY(pdf->canCopy());
-        QCOMPARE(pdf->encryptionStrength(), 0);
+        // A new installation proposes AES-256.
+        QCOMPARE(pdf->keyBits(), 256);
         QCOMPARE(pdf->bookmarkType(), 0);
         QCOMPARE(pdf->pdfCreator(), Utilities::getAppTitle());
         QCOMPARE(pdf->pdfProducer(), Utilities::getAppTitle());
@@ -136,6 +137,62 @@ private slots:
         const QVariantMap map = storedSettings();
         QCOMPARE(map.size(), 10);
         QCOMPARE(map.value(QStringLiteral("pdfSettings")).toMap().size(), 10);
+    }
+
+    // The AES choice lives beside "SETTINGS": its "encryptionStrength" keeps meaning 40 bits for 0
+    // and 128 for anything else, for files of earlier versions and for programs that read them.
+    void aesChoiceIsStoredUnderAKeyOfItsOwn_data()
+    {
+        QTest::addColumn<QVariant>("storedStrength"); // invalid: no "SETTINGS" at all
+        QTest::addColumn<QVariant>("storedAes");      // invalid: no key of its own
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<int>("savedStrength");
+        QTest::newRow("new installation") << QVariant() << QVariant() << 256 << 1;
+        QTest::newRow("earlier version, 40 bits") << QVariant(0) << QVariant() << 40 << 0;
+        QTest::newRow("earlier version, 128 bits") << QVariant(1) << QVariant() << 128 << 1;
+        QTest::newRow("earlier version, strength 2") << QVariant(2) << QVariant() << 128 << 2;
+        QTest::newRow("AES chosen") << QVariant(1) << QVariant(true) << 256 << 1;
+        QTest::newRow("AES chosen, then 40 bits")
+            << QVariant(0) << QVariant(QStringLiteral("false")) << 40 << 0;
+    }
+    void aesChoiceIsStoredUnderAKeyOfItsOwn()
+    {
+        QFETCH(QVariant, storedStrength);
+        QFETCH(QVariant, storedAes);
+        QFETCH(int, bits);
+        QFETCH(int, savedStrength);
+        if (storedStrength.isValid()) {
+            Settings earlier(Settings::Source::Defaults);
+            QVariantMap map = earlier.getData();
+            QVariantMap pdf = map.value(QStringLiteral("pdfSettings")).toMap();
+            pdf.insert(QStringLiteral("encryptionStrength"), storedStrength);
+            map.insert(QStringLiteral("pdfSettings"), pdf);
+            store(map);
+        }
+        if (storedAes.isValid())
+            QVERIFY(Preferences().setValue(Settings::aesEncryptionKey, storedAes));
+
+        Settings settings;
+        QCOMPARE(settings.pdfSettings()->keyBits(), bits);
+        settings.synchronize();
+        const QVariantMap pdf = storedSettings().value(QStringLiteral("pdfSettings")).toMap();
+        QCOMPARE(pdf.value(QStringLiteral("encryptionStrength")).toInt(), savedStrength);
+        QCOMPARE(pdf.size(), 10);
+        QCOMPARE(Preferences().value(Settings::aesEncryptionKey).toBool(), bits == 256);
+        QCOMPARE(Settings().pdfSettings()->keyBits(), bits);
+
+        // Choosing in the window: RC4 gives up AES, and AES leaves 128 bits to older programs.
+        for (const int chosen : {40, 256, 128}) {
+            settings.pdfSettings()->setKeyBits(chosen);
+            settings.synchronize();
+            QCOMPARE(Settings().pdfSettings()->keyBits(), chosen);
+            QCOMPARE(storedSettings()
+                         .value(QStringLiteral("pdfSettings"))
+                         .toMap()
+                         .value(QStringLiteral("encryptionStrength"))
+                         .toInt(),
+                     chosen == 40 ? 0 : 1);
+        }
     }
 
     void outputFolderRule_data()
@@ -223,6 +280,14 @@ private slots:
         QCOMPARE(target.pdfProducer(), QStringLiteral("producer"));
         target.setData(QStringLiteral("not a map"));
         QCOMPARE(target.title(), QStringLiteral("T"));
+
+        // The AES choice is no part of the dictionary form; the sheet's copy carries it.
+        source.setKeyBits(256);
+        target.setData(source.getData());
+        QCOMPARE(target.keyBits(), 128);
+        target.copyFrom(source);
+        QCOMPARE(target.keyBits(), 256);
+        QCOMPARE(target.pdfProducer(), QStringLiteral("producer"));
     }
 
     void textEntriesReadAsNumbersAndFlags()

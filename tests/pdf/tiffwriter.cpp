@@ -123,6 +123,17 @@ bool writeTiffPages(const QString &path, const QList<TiffPage> &pages)
     return ok;
 }
 
+QByteArray rawStrip(const QString &path)
+{
+    TIFF *tiff = TIFFOpen(QFile::encodeName(path).constData(), "r");
+    if (!tiff)
+        return {};
+    QByteArray strip(qsizetype(TIFFGetStrileByteCount(tiff, 0)), '\0');
+    TIFFReadRawStrip(tiff, 0, strip.data(), strip.size());
+    TIFFClose(tiff);
+    return strip;
+}
+
 QByteArray readTiffSamples(const QString &path, int page)
 {
     TIFF *tiff = TIFFOpen(QFile::encodeName(path).constData(), "r");

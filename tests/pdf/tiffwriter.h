@@ -39,6 +39,9 @@ struct TiffPage
 
 bool writeTiffPages(const QString &path, const QList<TiffPage> &pages);
 
+// The compressed bytes of the first strip of a TIFF's first page, as stored.
+QByteArray rawStrip(const QString &path);
+
 // The samples of page `page` of a TIFF as libtiff decodes them (JPEG as RGB), rows packed.
 QByteArray readTiffSamples(const QString &path, int page);
 

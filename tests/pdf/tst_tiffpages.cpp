@@ -87,15 +87,6 @@ QImage blackAndWhite(const TiffPage &p)
     return image;
 }
 
-QByteArray rawStrip(const QString &path)
-{
-    TIFF *tiff = TIFFOpen(QFile::encodeName(path).constData(), "r");
-    QByteArray strip(qsizetype(TIFFGetStrileByteCount(tiff, 0)), '\0');
-    TIFFReadRawStrip(tiff, 0, strip.data(), strip.size());
-    TIFFClose(tiff);
-    return strip;
-}
-
 } // namespace
 
 class TiffPagesTest : public QObject
@@ -273,7 +264,7 @@ private slots:
         QCOMPARE(dict.getKey("/Filter").getName(), std::string("/CCITTFaxDecode"));
         QCOMPARE(dict.getKey("/DecodeParms").getKey("/Rows").getIntValueAsInt(), source.height);
         if (carried)
-            QCOMPARE(readback::rawData(image), rawStrip(tagged(".tif")));
+            QCOMPARE(readback::rawData(image), fixtures::rawStrip(tagged(".tif")));
         QCOMPARE(readback::pixels(image), blackAndWhite(source));
     }
 
@@ -321,7 +312,7 @@ private slots:
             fixtures::bilevelPage(640, 200, PHOTOMETRIC_MINISWHITE, COMPRESSION_CCITTFAX4, 0);
         const QString path = file(QStringLiteral("damaged-g4.tif"));
         QVERIFY(fixtures::writeTiffPages(path, {source}));
-        const QByteArray strip = rawStrip(path);
+        const QByteArray strip = fixtures::rawStrip(path);
         QByteArray bytes = fixtures::readBytes(path);
         const qsizetype at = bytes.indexOf(strip);
         QVERIFY(at >= 0);

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QImageWriter>
 #include <QPainter>
+#include <QProcess>
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
@@ -143,7 +144,10 @@ bool writePdf(const QString &path, int pages, const QString &userPassword,
     }
 }
 
-int pdfPageCount(const QString &path, const QString &password)
+namespace {
+
+// What `read` makes of the PDF as qpdf opens it with `password`; -1 when it does not open.
+int readPdf(const QString &path, const QString &password, int (*read)(QPDF &))
 {
     try {
         QPDF pdf;
@@ -151,10 +155,40 @@ int pdfPageCount(const QString &path, const QString &password)
         const QByteArray secret = password.toUtf8();
         pdf.processFile(QFile::encodeName(path).constData(),
                         password.isEmpty() ? nullptr : secret.constData());
-        return int(QPDFPageDocumentHelper(pdf).getAllPages().size());
+        return read(pdf);
     } catch (const std::exception &) {
         return -1;
     }
+}
+
+} // namespace
+
+int pdfPageCount(const QString &path, const QString &password)
+{
+    return readPdf(path, password,
+                   [](QPDF &pdf) { return int(QPDFPageDocumentHelper(pdf).getAllPages().size()); });
+}
+
+int pdfEncryptionRevision(const QString &path, const QString &password)
+{
+    return readPdf(path, password, [](QPDF &pdf) {
+        int revision = 0;
+        int permissions = 0;
+        return pdf.isEncrypted(revision, permissions) ? revision : 0;
+    });
+}
+
+QString popplerEncryption(const QString &path, const QString &password)
+{
+    QProcess pdfinfo;
+    pdfinfo.start(QStringLiteral("pdfinfo"), {QStringLiteral("-upw"), password, path});
+    if (!pdfinfo.waitForFinished(60000) || pdfinfo.exitCode() != 0)
+        return QStringLiteral("pdfinfo failed: ") + QString::fromLocal8Bit(pdfinfo.readAll());
+    for (const QString &line :
+         QString::fromLocal8Bit(pdfinfo.readAllStandardOutput()).split(QLatin1Char('\n')))
+        if (line.startsWith(QLatin1String("Encrypted:")))
+            return line.mid(10).trimmed();
+    return QStringLiteral("no Encrypted line");
 }
 
 bool writeBytes(const QString &path, const QByteArray &bytes)

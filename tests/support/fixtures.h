@@ -28,6 +28,12 @@ bool writePdf(const QString &path, int pages, const QString &userPassword = {},
 
 // The pages of a PDF as qpdf reads them; -1 when it cannot be opened.
 int pdfPageCount(const QString &path, const QString &password = {});
+// The revision of a PDF's encryption as qpdf opens it with `password`: 2 for a 40-bit RC4 key, 3
+// for 128 bits, 6 for AES-256; 0 when it is not encrypted, -1 when it does not open.
+int pdfEncryptionRevision(const QString &path, const QString &password = {});
+// What poppler's pdfinfo says of its encryption ("yes (print:yes ... algorithm:AES-256)"), or
+// why it said nothing.
+QString popplerEncryption(const QString &path, const QString &password);
 
 bool writeBytes(const QString &path, const QByteArray &bytes);
 
