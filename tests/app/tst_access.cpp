@@ -390,7 +390,7 @@ void TestAccess::pageSwitchMarksTheCurrentPage()
     QAccessibleInterface *sheet =
         QAccessible::queryAccessibleInterface(m_controller->pdfSettingsPanel());
     const QStringList pages{QStringLiteral("Document"), QStringLiteral("Security"),
-                            QStringLiteral("Bookmarks")};
+                            QStringLiteral("Bookmarks"), QStringLiteral("Page")};
     QAccessibleInterface *list = findAccessible(sheet, QStringLiteral("PDF settings pages"));
     QVERIFY(list);
     QCOMPARE(list->role(), QAccessible::PageTabList);
@@ -516,8 +516,8 @@ void TestAccess::tabVisitsEveryEnabledControlOnceInOrder_data()
                                                      "1. Single image to single PDF",
                                                      "Apply document settings",
                                                      "PDF Settings..."};
-    const QStringList pdf{"Document", "Security", "Bookmarks", "Title", "Subject",
-                          "Author",   "Keywords", "Cancel",    "Apply"};
+    const QStringList pdf{"Document", "Security", "Bookmarks", "Page",   "Title",
+                          "Subject",  "Author",   "Keywords",  "Cancel", "Apply"};
     QTest::newRow("folioset2 PDF settings") << int(Edition::Folioset2) << "pdfSettingsPanel" << pdf;
     QTest::newRow("folioset1 PDF settings") << int(Edition::Folioset1) << "pdfSettingsPanel" << pdf;
     QTest::newRow("folioset2 output settings")

@@ -22,6 +22,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
@@ -45,7 +46,8 @@ bool isOpaque(const QWidget *w)
 {
     return qobject_cast<const QAbstractScrollArea *>(w) || qobject_cast<const QLineEdit *>(w) ||
            qobject_cast<const QComboBox *>(w) || qobject_cast<const QTabBar *>(w) ||
-           qobject_cast<const Stepper *>(w) || qobject_cast<const QProgressBar *>(w);
+           qobject_cast<const Stepper *>(w) || qobject_cast<const QProgressBar *>(w) ||
+           qobject_cast<const QAbstractSpinBox *>(w);
 }
 
 bool isControl(const QWidget *w)
@@ -279,6 +281,7 @@ void TestLayout::everyWindowFitsAtEverySize_data()
                             "pdfSettingsPanel 0",
                             "pdfSettingsPanel 1",
                             "pdfSettingsPanel 2",
+                            "pdfSettingsPanel 3",
                             "processViewPanel",
                             "importFilesPanel",
                             "About",
