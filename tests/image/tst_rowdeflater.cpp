@@ -371,6 +371,35 @@ private slots:
         QVERIFY(!reason.isEmpty());
     }
 
+    // libdeflate has no level 13 and gives no compressor for it: a real failure of the first
+    // block, seen while the rest of the page is still coming. The rows after it are refused
+    // with the reason, the stream is never finished, and nothing of it reaches the scratch file.
+    void aCompressionFailureMidPageFailsTheImage()
+    {
+        QString reason;
+        const auto spill = SpillFile::create(QString(), &reason);
+        QVERIFY2(spill, qPrintable(reason));
+        QVERIFY(spill->append("kept", 4, &reason));
+        const RowLayout layout{3000, 3000, 3}; // about 9 MB: several blocks
+        const auto rows = makeRows(layout.height, layout.rowBytes, Content::Photo, 5);
+        for (const int threads : {1, 2}) {
+            RowDeflater deflater(layout, *spill, threads,
+                                 DeflateMethod{DeflateMethod::Engine::Libdeflate, 13, false});
+            int refusedAt = -1;
+            for (int y = 0; y < layout.height && refusedAt < 0; ++y) {
+                std::memcpy(deflater.nextRow(), rows.data() + std::size_t(y) * layout.rowBytes,
+                            layout.rowBytes);
+                if (!deflater.commitRow(&reason))
+                    refusedAt = y;
+            }
+            QVERIFY2(refusedAt > 0 && refusedAt < layout.height - 1,
+                     qPrintable(QString::number(refusedAt)));
+            QCOMPARE(reason, QStringLiteral("Unable to compress the image"));
+            QVERIFY(!deflater.finish(&reason));
+            QCOMPARE(spill->size(), std::uint64_t(4));
+        }
+    }
+
     void theTrialFollowsTheContent()
     {
         QString reason;
