@@ -1,4 +1,5 @@
 #include "passwordkeeper.h"
+#include "settings.h"
 
 #include "platform/edition.h"
 #include "platform/preferences.h"
@@ -13,10 +14,8 @@ namespace folioset {
 
 namespace {
 
-const QString settingsKey = QStringLiteral("SETTINGS");
-const QString pdfSettingsKey = QStringLiteral("pdfSettings");
-const QString openKey = QStringLiteral("pdfOpenPassword");
-const QString permissionKey = QStringLiteral("pdfPermissionPassword");
+const QString &openKey = PDFSettings::openPasswordKey;
+const QString &permissionKey = PDFSettings::permissionPasswordKey;
 
 std::atomic<int> patienceMs{2000};
 
@@ -211,16 +210,16 @@ void PasswordKeeper::takeStored(const Outcome &outcome, const Pair &pair, int ge
 void PasswordKeeper::removeFromFile(const Pair &pair)
 {
     Preferences preferences;
-    QVariantMap settings = preferences.value(settingsKey).toMap();
-    QVariantMap pdfMap = settings.value(pdfSettingsKey).toMap();
+    QVariantMap settings = preferences.value(Settings::settingsKey).toMap();
+    QVariantMap pdfMap = settings.value(Settings::pdfSettingsKey).toMap();
     // Only what the keyring now holds leaves the file; anything written since stays.
     if (stored::toText(pdfMap.value(openKey)) != pair.open ||
         stored::toText(pdfMap.value(permissionKey)) != pair.permission)
         return;
     blankPasswords(pdfMap);
-    settings.insert(pdfSettingsKey, pdfMap);
+    settings.insert(Settings::pdfSettingsKey, pdfMap);
     QString reason;
-    if (!preferences.setValues({{settingsKey, settings}, {storedKey, true}}, &reason))
+    if (!preferences.setValues({{Settings::settingsKey, settings}, {storedKey, true}}, &reason))
         logError(QStringLiteral("Settings=>synchronize"), reason);
 }
 

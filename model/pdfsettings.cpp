@@ -51,6 +51,9 @@ QString emptyIfAbsent(const QString &text)
 
 } // namespace stored
 
+const QString PDFSettings::openPasswordKey = QStringLiteral("pdfOpenPassword");
+const QString PDFSettings::permissionPasswordKey = QStringLiteral("pdfPermissionPassword");
+
 PDFSettings::PDFSettings()
     : m_pdfCreator(Utilities::getAppTitle(QStringLiteral(""))), m_pdfProducer(m_pdfCreator)
 {}
@@ -94,8 +97,8 @@ QVariantMap PDFSettings::getData()
             {QStringLiteral("subject"), m_subject},
             {QStringLiteral("author"), m_author},
             {QStringLiteral("keywords"), m_keywords},
-            {QStringLiteral("pdfOpenPassword"), m_pdfOpenPassword},
-            {QStringLiteral("pdfPermissionPassword"), m_pdfPermissionPassword},
+            {openPasswordKey, m_pdfOpenPassword},
+            {permissionPasswordKey, m_pdfPermissionPassword},
         };
     } catch (const std::exception &e) {
         logError(QStringLiteral("PDFSettings=>getData"), QString::fromUtf8(e.what()));
@@ -117,9 +120,8 @@ void PDFSettings::setData(const QVariant &data)
         m_subject = stored::toText(map.value(QStringLiteral("subject")));
         m_author = stored::toText(map.value(QStringLiteral("author")));
         m_keywords = stored::toText(map.value(QStringLiteral("keywords")));
-        m_pdfOpenPassword = stored::toText(map.value(QStringLiteral("pdfOpenPassword")));
-        m_pdfPermissionPassword =
-            stored::toText(map.value(QStringLiteral("pdfPermissionPassword")));
+        m_pdfOpenPassword = stored::toText(map.value(openPasswordKey));
+        m_pdfPermissionPassword = stored::toText(map.value(permissionPasswordKey));
     } catch (const std::exception &e) {
         logError(QStringLiteral("PDFSettings=>setData:"), QString::fromUtf8(e.what()));
     }

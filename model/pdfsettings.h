@@ -13,6 +13,10 @@ class PDFSettings
 public:
     PDFSettings();
 
+    // The stored names of the two passwords, which the keyring takes out of the stored map.
+    static const QString openPasswordKey;
+    static const QString permissionPasswordKey;
+
     int encryptionStrength() const { return m_encryptionStrength; }
     void setEncryptionStrength(int value) { m_encryptionStrength = value; }
     // AES with a 256-bit key instead of the RC4 key that encryptionStrength names. Kept beside

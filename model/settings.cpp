@@ -10,7 +10,6 @@
 namespace folioset {
 
 namespace {
-const QString settingsKey = QStringLiteral("SETTINGS");
 
 template <typename T, typename Signal>
 void assign(Settings *owner, T &field, const T &value, Signal changed)
@@ -29,6 +28,8 @@ void assign(Settings *owner, T &field, const T &value, Signal changed)
 } // namespace
 
 const QString Settings::aesEncryptionKey = QStringLiteral("AES256ENCRYPTION");
+const QString Settings::settingsKey = QStringLiteral("SETTINGS");
+const QString Settings::pdfSettingsKey = QStringLiteral("pdfSettings");
 
 Settings::Settings(Source source, QObject *parent)
     : QObject(parent), m_pdfSettings(std::make_unique<PDFSettings>())
@@ -132,7 +133,7 @@ QVariantMap Settings::getData()
             {QStringLiteral("singleMultiPagePDFName"), m_singleMultiPagePDFName},
             {QStringLiteral("groupMultiPagePDFName"), m_groupMultiPagePDFName},
             {QStringLiteral("outputFolderPath"), m_outputFolderPath},
-            {QStringLiteral("pdfSettings"), m_pdfSettings->getData()},
+            {pdfSettingsKey, m_pdfSettings->getData()},
             {QStringLiteral("isClearProcessedFiles"), m_isClearProcessedFiles},
         };
     } catch (const std::exception &e) {
@@ -163,7 +164,7 @@ void Settings::setData(const QVariant &data)
         setOutputFolderPath(stored::toText(map.value(QStringLiteral("outputFolderPath"))));
         setIsClearProcessedFiles(
             stored::toBool(map.value(QStringLiteral("isClearProcessedFiles"))));
-        m_pdfSettings->setData(map.value(QStringLiteral("pdfSettings")));
+        m_pdfSettings->setData(map.value(pdfSettingsKey));
 
         // The folder survives only when the user asked to keep it, and the keep flag is never
         // on without a folder.
@@ -180,10 +181,10 @@ void Settings::synchronize()
 {
     try {
         QVariantMap data = getData();
-        QVariantMap pdfMap = data.value(QStringLiteral("pdfSettings")).toMap();
+        QVariantMap pdfMap = data.value(pdfSettingsKey).toMap();
         const bool inKeyring = m_passwords && m_passwords->prepareSave(pdfMap);
         if (!data.isEmpty())
-            data.insert(QStringLiteral("pdfSettings"), pdfMap);
+            data.insert(pdfSettingsKey, pdfMap);
         QString reason;
         if (!Preferences().setValues({{settingsKey, data},
                                       {aesEncryptionKey, m_pdfSettings->isAESEncryption()},

@@ -83,6 +83,9 @@ public:
 
     // The stored key of the AES choice.
     static const QString aesEncryptionKey;
+    // The stored entry of getData(), and its document settings' key inside it.
+    static const QString settingsKey;
+    static const QString pdfSettingsKey;
 
 signals:
     void combineOptionIndexChanged();
