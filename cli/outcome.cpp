@@ -1,22 +1,15 @@
 #include "outcome.h"
 
+#include "engine/probe/probes.h"
 #include "engine/process.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 
 namespace folioset::cli {
 
 namespace {
-
-// The run converts pages by number only for these; every other input is one image.
-bool isTiff(const QString &path)
-{
-    const QString suffix = QFileInfo(path).suffix().toUpper();
-    return suffix == QLatin1String("TIF") || suffix == QLatin1String("TIFF");
-}
 
 QString pageStatus(const LogFile &page)
 {
@@ -27,7 +20,7 @@ QString pageStatus(const LogFile &page)
 QString describePage(const LogFile &page)
 {
     const QString status = withDetail(pageStatus(page), page.reason);
-    if (isTiff(page.sourceFile))
+    if (hasTiffName(page.sourceFile))
         return QStringLiteral("%1 (page %2): %3")
             .arg(page.sourceFile)
             .arg(page.sourcePageNo)
@@ -99,7 +92,7 @@ Outcome assessRun(const QString &message, const Log &log, const QList<OutputFile
             const QString source = item->filePath().toLocalFile();
             if (entriesPerSource.contains(source))
                 continue;
-            if (i < log.files.size() && isTiff(source) &&
+            if (i < log.files.size() && hasTiffName(source) &&
                 Process::getPageRanges(item.get()).isEmpty()) {
                 outcome.problems << QStringLiteral("%1: no pages selected").arg(source);
                 outcome.failedInputs.append({source, 0, QStringLiteral("no pages selected"), {}});

@@ -31,12 +31,6 @@ const QString noPages = QStringLiteral("No Pages!");
 const QString writingFile = QStringLiteral("Writing File On Disk...");
 const QString inProcess = QStringLiteral("In Process...");
 
-bool isTiff(const QString &path)
-{
-    const QString suffix = QFileInfo(path).suffix().toUpper();
-    return suffix == QLatin1String("TIF") || suffix == QLatin1String("TIFF");
-}
-
 QString lastComponent(const QString &path)
 {
     return QFileInfo(path).fileName();
@@ -339,7 +333,7 @@ bool Process::addItemPages(pdf::Document &document, const FileItem &item, LogFil
         return !page.status.isEmpty();
     };
 
-    if (isTiff(path)) {
+    if (hasTiffName(path)) {
         QString reason;
         const std::unique_ptr<image::ImageSource> source = m_openAhead->take(path, &reason);
         if (!source) {

@@ -55,8 +55,7 @@ int imageCount(const QString &path)
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
     const int count = std::max(0, reader.imageCount());
-    return hasExtension(path, {QLatin1String("TIF"), QLatin1String("TIFF")}) ? count
-                                                                             : std::min(count, 1);
+    return hasTiffName(path) ? count : std::min(count, 1);
 }
 
 bool hasPdfExtension(const QString &path)
@@ -91,6 +90,11 @@ std::optional<int> countUnlessPdf(const QUrl &url)
 }
 
 } // namespace
+
+bool hasTiffName(const QString &path)
+{
+    return hasExtension(path, {QLatin1String("TIF"), QLatin1String("TIFF")});
+}
 
 int getTiffPageCount(const QUrl &url, const QString &, bool *isEncrypted)
 {

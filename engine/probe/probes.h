@@ -13,6 +13,10 @@ namespace folioset {
 // `password` is not used.
 int getTiffPageCount(const QUrl &url, const QString &password, bool *isEncrypted);
 
+// Whether the file is converted page by page: only one named .tif or .tiff (any case) is; every
+// other name gives one image, whatever its contents hold.
+bool hasTiffName(const QString &path);
+
 // The first generation's form: no encryption flag; a PDF that gives no pages while locked is
 // unlocked with `password` and counted again.
 int getTiffPageCount(const QUrl &url, const QString &password);
