@@ -19,9 +19,6 @@ const QString pageSetupKey = QStringLiteral("PAGESETUP");
 // What the drawing shows when there is no file to show: a photo of 4:3 without a resolution.
 constexpr image::ImageFacts kSamplePhoto{800, 600, {}, 1};
 
-constexpr double kSmallestSide = 3;
-constexpr double kLargestSide = 14400;
-
 QString millimetres(double points)
 {
     return pdf::lengthText(points, pdf::LengthUnit::Millimetre);
@@ -63,8 +60,8 @@ PageTab::PageTab(::Ui::PDFSettingsPanel &ui, QObject *parent) : QObject(parent),
     connect(ui.defaultDpiField, &QSpinBox::valueChanged, this, &PageTab::refresh);
     for (QDoubleSpinBox *margin :
          {ui.marginTopField, ui.marginRightField, ui.marginBottomField, ui.marginLeftField})
-        margin->setRange(0, pdf::fromPoints(kLargestSide, pdf::LengthUnit::Millimetre));
-    ui.defaultDpiField->setRange(1, 100000);
+        margin->setRange(0, pdf::fromPoints(pdf::kLargestPageSide, pdf::LengthUnit::Millimetre));
+    ui.defaultDpiField->setRange(1, int(pdf::kLargestDefaultDpi));
     ui.pageProblemLabel->hide();
     // Room for the longest caption, so that the sheet keeps its size as the choices change.
     ui.pagePreviewCaption->setMinimumHeight(7 * ui.pagePreviewCaption->fontMetrics().lineSpacing());
@@ -86,8 +83,8 @@ void PageTab::show(const pdf::PageSetup &setup)
         custom ? setup.customSize : QSizeF(pdf::toPoints(210, m_unit), pdf::toPoints(297, m_unit));
     m_ui.pageUnitPopup->setCurrentIndex(int(m_unit));
     for (QDoubleSpinBox *field : {m_ui.pageWidthField, m_ui.pageHeightField})
-        field->setRange(pdf::fromPoints(kSmallestSide, m_unit),
-                        pdf::fromPoints(kLargestSide, m_unit));
+        field->setRange(pdf::fromPoints(pdf::kSmallestPageSide, m_unit),
+                        pdf::fromPoints(pdf::kLargestPageSide, m_unit));
     m_ui.pageWidthField->setValue(pdf::fromPoints(size.width(), m_unit));
     m_ui.pageHeightField->setValue(pdf::fromPoints(size.height(), m_unit));
     m_ui.pageOrientationPopup->setCurrentIndex(int(setup.orientation));
@@ -164,7 +161,8 @@ void PageTab::unitChanged()
     const bool filling = m_filling;
     m_filling = true;
     for (QDoubleSpinBox *field : {m_ui.pageWidthField, m_ui.pageHeightField})
-        field->setRange(pdf::fromPoints(kSmallestSide, unit), pdf::fromPoints(kLargestSide, unit));
+        field->setRange(pdf::fromPoints(pdf::kSmallestPageSide, unit),
+                        pdf::fromPoints(pdf::kLargestPageSide, unit));
     m_ui.pageWidthField->setValue(pdf::fromPoints(size.width(), unit));
     m_ui.pageHeightField->setValue(pdf::fromPoints(size.height(), unit));
     m_filling = filling;

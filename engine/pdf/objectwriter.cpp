@@ -29,13 +29,15 @@ private:
 
 } // namespace
 
-QByteArray pdfNumber(double value)
+QByteArray trimmedNumber(double value, int decimals)
 {
-    QByteArray text = QByteArray::number(value, 'f', 4);
-    while (text.endsWith('0'))
-        text.chop(1);
-    if (text.endsWith('.'))
-        text.chop(1);
+    QByteArray text = QByteArray::number(value, 'f', decimals);
+    if (text.contains('.')) {
+        while (text.endsWith('0'))
+            text.chop(1);
+        if (text.endsWith('.'))
+            text.chop(1);
+    }
     return text == "-0" ? QByteArray("0") : text;
 }
 

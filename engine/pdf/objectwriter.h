@@ -69,7 +69,12 @@ private:
     std::vector<std::uint64_t> m_offsets{0}; // by object number; object 0 is never written
 };
 
-// A number as a PDF real, at most four decimals, without trailing zeros.
-QByteArray pdfNumber(double value);
+// `value` with at most `decimals` decimals, without trailing zeros, and never "-0".
+QByteArray trimmedNumber(double value, int decimals);
+// A number as a PDF real, at most four decimals.
+inline QByteArray pdfNumber(double value)
+{
+    return trimmedNumber(value, 4);
+}
 
 } // namespace folioset::pdf

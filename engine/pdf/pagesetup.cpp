@@ -1,5 +1,7 @@
 #include "pagesetup.h"
 
+#include "objectwriter.h"
+
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -13,10 +15,6 @@ namespace {
 
 constexpr double kPointsPerInch = 72;
 constexpr double kMillimetresPerInch = 25.4;
-// Readers show pages of 3 to 14400 units a side (200 inches).
-constexpr double kSmallestSide = 3;
-constexpr double kLargestSide = 14400;
-constexpr double kLargestDpi = 100000;
 
 struct NamedPaper
 {
@@ -89,14 +87,7 @@ QString unitName(LengthUnit unit)
 
 QString number(double value, int decimals)
 {
-    QString text = QString::number(value, 'f', decimals);
-    if (text.contains(QLatin1Char('.'))) {
-        while (text.endsWith(QLatin1Char('0')))
-            text.chop(1);
-        if (text.endsWith(QLatin1Char('.')))
-            text.chop(1);
-    }
-    return text == QLatin1String("-0") ? QStringLiteral("0") : text;
+    return QString::fromLatin1(trimmedNumber(value, decimals));
 }
 
 struct Length
@@ -204,17 +195,17 @@ QSizeF PageSetup::portraitPaper() const
 
 QString PageSetup::problem() const
 {
-    if (!(defaultDpi > 0 && defaultDpi <= kLargestDpi))
+    if (!(defaultDpi > 0 && defaultDpi <= kLargestDefaultDpi))
         return QStringLiteral("the resolution of images that state none must be from 1 to "
                               "100000 dpi");
     for (const double margin : {margins.top, margins.right, margins.bottom, margins.left}) {
-        if (!(margin >= 0 && margin <= kLargestSide))
+        if (!(margin >= 0 && margin <= kLargestPageSide))
             return QStringLiteral("a margin must be from 0 to 5080 mm (200 in)");
     }
     if (isImageSize())
         return {};
     const QSizeF paper = portraitPaper();
-    if (!(paper.width() >= kSmallestSide && paper.height() <= kLargestSide))
+    if (!(paper.width() >= kSmallestPageSide && paper.height() <= kLargestPageSide))
         return QStringLiteral("a page side must be from 3 pt to 14400 pt (200 in)");
     std::array<PageOrientation, 2> turns{PageOrientation::Portrait, PageOrientation::Landscape};
     const std::size_t first = orientation == PageOrientation::Landscape ? 1 : 0;
@@ -334,7 +325,7 @@ std::optional<double> parseResolution(const QString &text)
     if (!match.hasMatch())
         return std::nullopt;
     const double dpi = match.captured(1).toDouble();
-    if (!(dpi > 0 && dpi <= kLargestDpi))
+    if (!(dpi > 0 && dpi <= kLargestDefaultDpi))
         return std::nullopt;
     return dpi;
 }

@@ -15,6 +15,11 @@ enum class PageOrientation { Automatic, Portrait, Landscape };
 enum class ImageFit { Into, Fill, Exact, ShrinkOnly };
 enum class LengthUnit { Millimetre, Inch, Point };
 
+// Readers show pages of 3 to 14400 points a side (200 inches); margins stay within the largest.
+inline constexpr double kSmallestPageSide = 3;
+inline constexpr double kLargestPageSide = 14400;
+inline constexpr double kLargestDefaultDpi = 100000;
+
 // In points, on the page as a viewer shows it.
 struct Margins
 {
