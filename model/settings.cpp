@@ -36,12 +36,12 @@ Settings::Settings(Source source, QObject *parent)
 {
     if (source != Source::Stored)
         return;
-    const Preferences preferences;
-    const bool known = preferences.contains(settingsKey);
+    const QVariantMap kept = Preferences().values();
+    const bool known = kept.contains(settingsKey);
     if (known)
-        setData(preferences.value(settingsKey));
+        setData(kept.value(settingsKey));
     // A new installation proposes AES; settings stored before the choice existed keep theirs.
-    const QVariant aes = preferences.value(aesEncryptionKey);
+    const QVariant aes = kept.value(aesEncryptionKey);
     if (aes.isValid())
         m_pdfSettings->setIsAESEncryption(stored::toBool(aes));
     else if (!known)
@@ -49,7 +49,7 @@ Settings::Settings(Source source, QObject *parent)
     m_passwords = std::make_unique<PasswordKeeper>(*m_pdfSettings);
     connect(m_passwords.get(), &PasswordKeeper::passwordsArrived, this,
             &Settings::passwordsArrived);
-    m_passwords->load(preferences.value(PasswordKeeper::storedKey));
+    m_passwords->load(kept.value(PasswordKeeper::storedKey));
 }
 
 Settings::~Settings() = default;

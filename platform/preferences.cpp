@@ -40,6 +40,11 @@ QVariant Preferences::value(const QString &key) const
     return readAll(m_path).value(key);
 }
 
+QVariantMap Preferences::values() const
+{
+    return readAll(m_path);
+}
+
 bool Preferences::setValue(const QString &key, const QVariant &value, QString *reason)
 {
     QVariantMap root = readAll(m_path);

@@ -21,6 +21,8 @@ public:
 
     bool contains(const QString &key) const;
     QVariant value(const QString &key) const;
+    // Every key, from one reading of the file: several values that belong together.
+    QVariantMap values() const;
     // False, with the reason, when the store could not be written; it then holds what it held.
     bool setValue(const QString &key, const QVariant &value, QString *reason = nullptr);
     // Several keys in one write: all of them reach the file, or none.
