@@ -60,13 +60,19 @@ public:
             const QString name = QFile::decodeName(entry->d_name);
             if (name.startsWith(QLatin1Char('.'))) // hidden, and the folder itself and its parent
                 continue;
+            // What is neither a file to take nor a folder to walk needs no look at all. A link is
+            // never walked, so only a folder, or an entry of unknown kind, is looked at further.
+            const bool accepted = isAllowedFileName(name);
+            if (!accepted &&
+                (!m_recursive || (entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN)))
+                continue;
             const QString path = folder.endsWith(QLatin1Char('/'))
                                      ? folder + name
                                      : folder + QLatin1Char('/') + name;
             struct stat link
             {};
             if (::fstatat(fd, entry->d_name, &link, AT_SYMLINK_NOFOLLOW) != 0) {
-                if (isAllowedFileName(name))
+                if (accepted)
                     reject(path, systemReason(errno));
                 continue;
             }
@@ -75,7 +81,7 @@ public:
                     subfolders << path;
                 continue;
             }
-            if (!isAllowedFileName(name))
+            if (!accepted)
                 continue;
             struct stat target = link;
             if (S_ISLNK(link.st_mode) && ::fstatat(fd, entry->d_name, &target, 0) != 0) {
