@@ -342,8 +342,8 @@ bool Options::appliesDocumentSettings() const
 
 bool Options::hasIneffectiveRights() const
 {
-    const bool anyPassword = (openPassword && !openPassword->isEmpty()) ||
-                             (permissionPassword && !permissionPassword->isEmpty());
+    // A password is never empty: the parser refuses an empty one.
+    const bool anyPassword = openPassword.has_value() || permissionPassword.has_value();
     return !anyPassword && (noPrint || noCopy || keyBits);
 }
 
@@ -440,7 +440,7 @@ void applyToSettings(const Options &options, Settings &settings)
     // The old RC4 kinds only when asked for by name: AES is what current readers expect.
     if (options.keyBits)
         pdf.setKeyBits(*options.keyBits);
-    else if (!pdf.pdfOpenPassword().isEmpty() || !pdf.pdfPermissionPassword().isEmpty())
+    else if (options.openPassword.has_value() || options.permissionPassword.has_value())
         pdf.setKeyBits(256);
     if (options.bookmarkType)
         pdf.setBookmarkType(*options.bookmarkType);
