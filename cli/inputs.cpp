@@ -60,13 +60,19 @@ public:
             const QString name = QFile::decodeName(entry->d_name);
             if (name.startsWith(QLatin1Char('.'))) // hidden, and the folder itself and its parent
                 continue;
+            // What is neither a file to take nor a folder to walk needs no look at all. A link is
+            // never walked, so only a folder, or an entry of unknown kind, is looked at further.
+            const bool accepted = isAllowedFileName(name);
+            if (!accepted &&
+                (!m_recursive || (entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN)))
+                continue;
             const QString path = folder.endsWith(QLatin1Char('/'))
                                      ? folder + name
                                      : folder + QLatin1Char('/') + name;
             struct stat link
             {};
             if (::fstatat(fd, entry->d_name, &link, AT_SYMLINK_NOFOLLOW) != 0) {
-                if (isAllowedFileName(name))
+                if (accepted)
                     reject(path, systemReason(errno));
                 continue;
             }
@@ -75,7 +81,7 @@ public:
                     subfolders << path;
                 continue;
             }
-            if (!isAllowedFileName(name))
+            if (!accepted)
                 continue;
             struct stat target = link;
             if (S_ISLNK(link.st_mode) && ::fstatat(fd, entry->d_name, &target, 0) != 0) {
@@ -119,43 +125,30 @@ void folderFiles(const QString &folder, bool recursive, QStringList &files,
     rejects << refused;
 }
 
-// Why a file that is not a folder cannot be converted; empty when it can be read.
-QString whyUnreadable(const QString &path, const struct stat &status)
-{
-    if (!S_ISREG(status.st_mode))
-        return notRegular;
-    if (::access(QFile::encodeName(path).constData(), R_OK) != 0)
-        return systemReason(errno);
-    return {};
-}
-
-// Why `path`, given on the command line, is neither a folder to walk nor a file to convert;
-// empty when it is one of them.
+// Why `path` is nothing to take; empty when it is. A path named on the command line may be a
+// folder to walk, which `isFolder` then says; a listed path (`isFolder` null) must be a file.
 QString whyNoInput(const QString &path, bool *isFolder)
 {
+    const QByteArray name = QFile::encodeName(path);
     struct stat status
     {};
-    *isFolder = false;
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
-        return errno == ENOENT ? QStringLiteral("no such file or folder") : systemReason(errno);
+    if (::stat(name.constData(), &status) != 0) {
+        if (isFolder)
+            return errno == ENOENT ? QStringLiteral("no such file or folder") : systemReason(errno);
+        return errno == ENOENT || errno == ENOTDIR ? QStringLiteral("no such file")
+                                                   : systemReason(errno);
+    }
     if (S_ISDIR(status.st_mode)) {
+        if (!isFolder)
+            return QStringLiteral("not a file");
         *isFolder = true;
         return {};
     }
-    return whyUnreadable(path, status);
-}
-
-// Why a listed path names no file; empty when it does.
-QString whyNoFile(const QString &path)
-{
-    struct stat status
-    {};
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
-        return errno == ENOENT || errno == ENOTDIR ? QStringLiteral("no such file")
-                                                   : systemReason(errno);
-    if (S_ISDIR(status.st_mode))
-        return QStringLiteral("not a file");
-    return whyUnreadable(path, status);
+    if (!S_ISREG(status.st_mode))
+        return notRegular;
+    if (::access(name.constData(), R_OK) != 0)
+        return systemReason(errno);
+    return {};
 }
 
 } // namespace
@@ -188,7 +181,7 @@ GatheredInputs gatherInputs(const QStringList &arguments, bool recursive,
     for (const ListEntry &entry : listed) {
         if (entry.path.isEmpty()) {
             gathered.skipped.append({entry, QStringLiteral("empty line")});
-        } else if (const QString why = whyNoFile(entry.path); !why.isEmpty()) {
+        } else if (const QString why = whyNoInput(entry.path, nullptr); !why.isEmpty()) {
             gathered.skipped.append({entry, why});
         } else {
             add(QDir::cleanPath(QFileInfo(entry.path).absoluteFilePath()));

@@ -67,13 +67,34 @@ QList<ListEntry> readList(const QString &fileName, ListSeparator separator,
     return readInputList(file, separator);
 }
 
+[[noreturn]] void refuseChoice(const QString &option, const QString &value,
+                               const QStringList &names)
+{
+    throw UsageError{QStringLiteral("invalid --%1 '%2' (expected %3)")
+                         .arg(option, value, names.join(QStringLiteral(", ")))};
+}
+
 int choice(const QString &option, const QString &value, const QStringList &names)
 {
     const qsizetype index = names.indexOf(value);
     if (index < 0)
-        throw UsageError{QStringLiteral("invalid --%1 '%2' (expected %3)")
-                             .arg(option, value, names.join(QStringLiteral(", ")))};
+        refuseChoice(option, value, names);
     return int(index);
+}
+
+// A value the engine has a text form for. The engine also reads other cases and surrounding
+// spaces (for stored preferences); the command line takes a name only as --help writes it.
+template <typename Value>
+Value engineChoice(const QString &option, const QString &value,
+                   std::optional<Value> (*parse)(const QString &), QString (*text)(Value),
+                   std::initializer_list<Value> values)
+{
+    if (const std::optional<Value> parsed = parse(value); parsed && text(*parsed) == value)
+        return *parsed;
+    QStringList names;
+    for (const Value known : values)
+        names << text(known);
+    refuseChoice(option, value, names);
 }
 
 QString mergeName(const QString &value)
@@ -159,13 +180,14 @@ pdf::PageSetup readPageSetup(const QCommandLineParser &parser)
                                         "a page of the image's own size is neither turned nor "
                                         "scaled")};
     if (parser.isSet(turn))
-        setup.orientation = pdf::PageOrientation(choice(
-            turn, parser.value(turn),
-            {QStringLiteral("auto"), QStringLiteral("portrait"), QStringLiteral("landscape")}));
+        setup.orientation =
+            engineChoice(turn, parser.value(turn), pdf::parseOrientation, pdf::orientationText,
+                         {pdf::PageOrientation::Automatic, pdf::PageOrientation::Portrait,
+                          pdf::PageOrientation::Landscape});
     if (parser.isSet(fit))
-        setup.fit = pdf::ImageFit(choice(fit, parser.value(fit),
-                                         {QStringLiteral("into"), QStringLiteral("fill"),
-                                          QStringLiteral("exact"), QStringLiteral("shrink")}));
+        setup.fit = engineChoice(fit, parser.value(fit), pdf::parseFit, pdf::fitText,
+                                 {pdf::ImageFit::Into, pdf::ImageFit::Fill, pdf::ImageFit::Exact,
+                                  pdf::ImageFit::ShrinkOnly});
     if (const QString problem = setup.problem(); !problem.isEmpty())
         throw UsageError{
             QStringLiteral("invalid --page-size '%1': %2").arg(parser.value(size), problem)};
@@ -320,8 +342,8 @@ bool Options::appliesDocumentSettings() const
 
 bool Options::hasIneffectiveRights() const
 {
-    const bool anyPassword = (openPassword && !openPassword->isEmpty()) ||
-                             (permissionPassword && !permissionPassword->isEmpty());
+    // A password is never empty: the parser refuses an empty one.
+    const bool anyPassword = openPassword.has_value() || permissionPassword.has_value();
     return !anyPassword && (noPrint || noCopy || keyBits);
 }
 
@@ -418,7 +440,7 @@ void applyToSettings(const Options &options, Settings &settings)
     // The old RC4 kinds only when asked for by name: AES is what current readers expect.
     if (options.keyBits)
         pdf.setKeyBits(*options.keyBits);
-    else if (!pdf.pdfOpenPassword().isEmpty() || !pdf.pdfPermissionPassword().isEmpty())
+    else if (options.openPassword.has_value() || options.permissionPassword.has_value())
         pdf.setKeyBits(256);
     if (options.bookmarkType)
         pdf.setBookmarkType(*options.bookmarkType);

@@ -331,6 +331,12 @@ void TestCli::rejectsUsageErrors_data()
     row("bad orientation", {"--page-size", "A4", "--orientation", "upright", "-o", "o", "a"},
         "invalid --orientation 'upright'");
     row("bad fit", {"--page-size", "A4", "--fit", "zoom", "-o", "o", "a"}, "invalid --fit 'zoom'");
+    // Only the names as --help writes them, though stored preferences are read more loosely.
+    row("orientation in capitals",
+        {"--page-size", "A4", "--orientation", "Portrait", "-o", "o", "a"},
+        "invalid --orientation 'Portrait' (expected auto, portrait, landscape)");
+    row("fit with a space", {"--page-size", "A4", "--fit", " fill", "-o", "o", "a"},
+        "invalid --fit ' fill' (expected into, fill, exact, shrink)");
     row("fit without paper", {"--fit", "fill", "-o", "o", "a"}, "need a paper size");
     row("orientation without paper", {"--orientation", "portrait", "-o", "o", "a"},
         "need a paper size");
