@@ -350,14 +350,6 @@ void ClassicAppDelegate::dropAccepted()
     m_form->lableDragAndDrop->hide();
 }
 
-void ClassicAppDelegate::resetViewForProcess(bool enabled)
-{
-    m_form->convertBtn->setEnabled(enabled);
-    m_form->cancelBtn->setEnabled(enabled);
-    m_form->convertMenuItem->setEnabled(enabled);
-    m_window->repaint();
-}
-
 // Output folder and conversion -------------------------------------------------------------
 
 void ClassicAppDelegate::chooseOutputFolder()

@@ -48,7 +48,6 @@ public:
     // Goes straight to combine(), which checks the folder and the names first.
     void convertAction() override;
     void combine() override;
-    void resetViewForProcess(bool enabled) override;
 
 protected:
     void setConvertEnabled(bool enabled) override;

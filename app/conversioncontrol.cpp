@@ -380,10 +380,10 @@ void ShellController::stopProcess()
         Qt::QueuedConnection);
 }
 
-void FoliosetAppDelegate::resetViewForProcess(bool enabled)
+void ShellController::resetViewForProcess(bool enabled)
 {
     m_ui->cancelBtn->setEnabled(enabled);
-    m_form->commandSegmented->setSegmentEnabled(1, enabled);
+    setConvertEnabled(enabled);
     m_ui->convertMenuItem->setEnabled(enabled);
     m_window->repaint();
 }

@@ -61,7 +61,6 @@ public:
     const QList<RecentItem> &recentItems() const { return m_recentItems; }
 
     void convertAction() override;
-    void resetViewForProcess(bool enabled) override;
 
 protected:
     void setConvertEnabled(bool enabled) override;

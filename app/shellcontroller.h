@@ -154,7 +154,9 @@ public:
     void closeProcessAction();
     void startProcess();
     void stopProcess();
-    virtual void resetViewForProcess(bool enabled) = 0;
+    // The convert command, its menu item and the load's cancel button, off while a run holds
+    // the window and on again once its sheet is closed.
+    void resetViewForProcess(bool enabled);
     void updateTimeTakenLabel(const QString &text) override;
 
 signals:
