@@ -321,11 +321,6 @@ void ClassicAppDelegate::updateMoveControls()
     m_form->moveDownButton->setEnabled(rowsCanMove(1));
 }
 
-bool ClassicAppDelegate::canMove(int direction) const
-{
-    return (direction < 0 ? m_form->moveUpButton : m_form->moveDownButton)->isEnabled();
-}
-
 void ClassicAppDelegate::setConvertEnabled(bool enabled)
 {
     m_form->convertBtn->setEnabled(enabled);

@@ -51,7 +51,6 @@ public:
 
 protected:
     void setConvertEnabled(bool enabled) override;
-    bool canMove(int direction) const override;
     void updateMoveControls() override;
     void applyOutputFolderRule() override;
     bool includeSubfoldersForLoad() const override;

@@ -200,11 +200,6 @@ void FoliosetAppDelegate::updateMoveControls()
     m_form->navigationSegmented->setSegmentEnabled(1, rowsCanMove(1));
 }
 
-bool FoliosetAppDelegate::canMove(int direction) const
-{
-    return m_form->navigationSegmented->isSegmentEnabled(direction < 0 ? 0 : 1);
-}
-
 void FoliosetAppDelegate::setConvertEnabled(bool enabled)
 {
     m_form->commandSegmented->setSegmentEnabled(1, enabled);

@@ -64,7 +64,6 @@ public:
 
 protected:
     void setConvertEnabled(bool enabled) override;
-    bool canMove(int direction) const override;
     void updateMoveControls() override;
     void applyOutputFolderRule() override;
     void foldersChosen(const QStringList &folders) override { addRecentItem(folders); }

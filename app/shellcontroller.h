@@ -169,8 +169,6 @@ protected:
 
     // What each edition's window decides for itself.
     virtual void setConvertEnabled(bool enabled) = 0;
-    // Whether moving the highlighted rows up (-1) or down (+1) is offered right now.
-    virtual bool canMove(int direction) const = 0;
     virtual void updateMoveControls() = 0;
     // The options that need an output folder follow whether the settings hold one.
     virtual void applyOutputFolderRule() = 0;
@@ -214,6 +212,8 @@ protected:
     // Whether the highlighted rows can move up (-1) or down (+1): up needs them below the first
     // row, down above the last, and the list must be usable.
     bool rowsCanMove(int direction) const;
+    // Moves the highlighted rows one place up (-1) or down (+1), when they can go there.
+    void moveRows(int direction);
     void afterListChange();
     // Rows were moved by hand: the list is sorted by no column any more.
     void forgetSortOrder();
