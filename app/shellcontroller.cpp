@@ -272,6 +272,8 @@ void ShellController::connectSharedControls()
     connect(m_files, &FileListModel::checkMarkEdited, this, &ShellController::updateTotalLabel);
     connect(ui.mainTableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { updateMoveControls(); });
+    // A sort carries the highlighted rows elsewhere without a word from the selection.
+    connect(m_files, &QAbstractItemModel::layoutChanged, this, [this] { updateMoveControls(); });
     connect(m_files, &QAbstractItemModel::rowsInserted, this, &ShellController::updateTotalLabel);
     connect(m_files, &QAbstractItemModel::rowsRemoved, this, &ShellController::updateTotalLabel);
     connect(m_files, &QAbstractItemModel::modelReset, this, &ShellController::updateTotalLabel);

@@ -46,6 +46,7 @@ private slots:
     void cancelKeepsWhatWasFoundAndFreesTheWindow();
     void keysFlipRemoveAndMove();
     void aMoveByHandEndsTheSortOrder();
+    void aSortKeepsTheMoveControlsTrue();
     void rowMenuNeedsHighlightedRows();
     void columnMenuKeepsTheEssentialColumns();
     void removeAllAsksFirst_data();
@@ -274,6 +275,26 @@ void TestFileListCommands::aMoveByHandEndsTheSortOrder()
     // A click on a column heading sorts again.
     header->setSortIndicator(name, Qt::AscendingOrder);
     QCOMPARE(listNames(), (QStringList{"a.jpg", "b.JPG", "loose.JPG"}));
+}
+
+void TestFileListCommands::aSortKeepsTheMoveControlsTrue()
+{
+    addFiles(3);
+    selectRows({0});
+    auto *order = element<SegmentedControl>("navigationSegmented");
+    QVERIFY(!order->isSegmentEnabled(0));
+    QVERIFY(order->isSegmentEnabled(1));
+    // The highlighted row goes last: it can move up, no longer down, and the keys agree.
+    table()->horizontalHeader()->setSortIndicator(FileListModel::columnOf(QStringLiteral("name")),
+                                                  Qt::DescendingOrder);
+    QCOMPARE(listNames(), (QStringList{"row2.jpg", "row1.jpg", "row0.jpg"}));
+    QVERIFY(order->isSegmentEnabled(0));
+    QVERIFY(!order->isSegmentEnabled(1));
+    table()->setFocus();
+    QTest::keyClick(table(), Qt::Key_Down, Qt::ControlModifier);
+    QCOMPARE(listNames(), (QStringList{"row2.jpg", "row1.jpg", "row0.jpg"}));
+    QTest::keyClick(table(), Qt::Key_Up, Qt::ControlModifier);
+    QCOMPARE(listNames(), (QStringList{"row2.jpg", "row0.jpg", "row1.jpg"}));
 }
 
 void TestFileListCommands::rowMenuNeedsHighlightedRows()
