@@ -216,7 +216,6 @@ void FoliosetAppDelegate::applyOutputFolderRule()
 
 void FoliosetAppDelegate::filesFoldersSegmentedChanged(int segment)
 {
-    SegmentedControl *control = m_form->filesFoldersSegmented;
     switch (segment) {
     case 0:
         addFiles();
@@ -232,15 +231,14 @@ void FoliosetAppDelegate::filesFoldersSegmentedChanged(int segment)
         break;
     case 2:
         setInculdeSubfolders(!inculdeSubfolders());
-        control->setSelected(inculdeSubfolders(), segment);
-        return;
+        m_form->filesFoldersSegmented->setSelected(inculdeSubfolders(), segment);
+        break;
     case 5:
         openLogFolder();
         break;
     default:
         break;
     }
-    control->setSelected(false, segment);
 }
 
 void FoliosetAppDelegate::navigationSegmentedChanged(int segment)
@@ -251,7 +249,6 @@ void FoliosetAppDelegate::navigationSegmentedChanged(int segment)
         moveDown();
     else if (segment == 2)
         selectDeselectRemoveAll(3);
-    m_form->navigationSegmented->setSelected(false, segment);
 }
 
 void FoliosetAppDelegate::commandSegmentedChanged(int segment)
@@ -262,7 +259,6 @@ void FoliosetAppDelegate::commandSegmentedChanged(int segment)
     } else if (segment == 1) {
         convertAction();
     }
-    m_form->commandSegmented->setSelected(false, segment);
 }
 
 void FoliosetAppDelegate::helpSegmentedChanged(int segment)
@@ -273,8 +269,6 @@ void FoliosetAppDelegate::helpSegmentedChanged(int segment)
         helpAction();
     else if (segment == 2)
         rateUs();
-    if (segment == 0 || segment == 1)
-        m_form->helpSegmented->setSelected(false, segment);
 }
 
 } // namespace folioset
