@@ -85,13 +85,9 @@ public:
 
     // Window state.
     virtual void resetView(bool enable) = 0;
-    // resetView() for a worker thread, which hands it to this thread and waits.
-    void resetViewObject(bool enable);
     void setCombineOptions(int mode);
     void combineOptionChanged(QAbstractButton *sender);
     void updateTotalLabel();
-    void setButtonKeyCharacter(QAbstractButton *button, const QString &keyChar,
-                               const QColor &color);
     // The rewrite of a numeric field's text on each change: the field's default ("2" for tag
     // 30001, "1" for tag 30002) for no number or zero, else the text without non-digits at
     // either end. Any other tag keeps the text.
