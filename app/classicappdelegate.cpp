@@ -328,11 +328,7 @@ void ClassicAppDelegate::setConvertEnabled(bool enabled)
 
 void ClassicAppDelegate::applyOutputFolderRule()
 {
-    const bool hasFolder = !m_settings->outputFolderPath().isEmpty();
-    if (!hasFolder)
-        m_settings->setIsSetCurrentAsDefaultOutputFolderPath(false);
-    m_form->setCurrentAsDefaultOutputFolderPathBtn->setEnabled(hasFolder);
-    m_form->openFolderAfterConversionBtn->setEnabled(hasFolder);
+    m_form->openFolderAfterConversionBtn->setEnabled(applyDefaultFolderRule());
 }
 
 bool ClassicAppDelegate::includeSubfoldersForLoad() const

@@ -206,8 +206,6 @@ QFileDialog *FoliosetAppDelegate::makeOutputFolderChooser(const QString &message
                 }
                 if (openAfter)
                     m_settings->setIsOpenFolderAfterConversion(true);
-                if (m_outputFolder.toUpper() == m_settings->outputFolderPath().toUpper())
-                    m_isOutputFolderSelected = true;
                 combine();
             },
             Qt::QueuedConnection);

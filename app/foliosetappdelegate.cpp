@@ -30,7 +30,6 @@ FoliosetAppDelegate::~FoliosetAppDelegate()
 
 void FoliosetAppDelegate::awakeFromNib()
 {
-    m_isOutputFolderSelected = false;
     buildWindow();
     createSupportFolders();
     loadSettings();
@@ -207,11 +206,7 @@ void FoliosetAppDelegate::setConvertEnabled(bool enabled)
 
 void FoliosetAppDelegate::applyOutputFolderRule()
 {
-    const bool hasFolder = !m_settings->outputFolderPath().isEmpty();
-    m_isOutputFolderSelected = hasFolder;
-    if (!hasFolder)
-        m_settings->setIsSetCurrentAsDefaultOutputFolderPath(false);
-    m_outputUi->setCurrentAsDefaultOutputFolderPathBtn->setEnabled(hasFolder);
+    applyDefaultFolderRule();
 }
 
 void FoliosetAppDelegate::filesFoldersSegmentedChanged(int segment)

@@ -168,6 +168,9 @@ protected:
     virtual void updateMoveControls() = 0;
     // The options that need an output folder follow whether the settings hold one.
     virtual void applyOutputFolderRule() = 0;
+    // The part both editions share: without an output folder, keeping it as the default is off
+    // and cannot be turned on. Returns whether the settings hold one.
+    bool applyDefaultFolderRule();
     // The include-subfolders choice a load requested now uses.
     virtual bool includeSubfoldersForLoad() const { return inculdeSubfolders(); }
     // Folders the user has just chosen or dropped, before their load starts.
