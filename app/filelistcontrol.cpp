@@ -288,8 +288,8 @@ bool ShellController::rowsCanMove(int direction) const
 
 void ShellController::afterListChange()
 {
+    // resetView() brings the total line up to date as well, through setCombineOptions().
     resetView(true);
-    updateTotalLabel();
 }
 
 void ShellController::flipCheckMarksOfSelection()
