@@ -321,11 +321,6 @@ void ClassicAppDelegate::updateMoveControls()
     m_form->moveDownButton->setEnabled(rowsCanMove(1));
 }
 
-bool ClassicAppDelegate::canMove(int direction) const
-{
-    return (direction < 0 ? m_form->moveUpButton : m_form->moveDownButton)->isEnabled();
-}
-
 void ClassicAppDelegate::setConvertEnabled(bool enabled)
 {
     m_form->convertBtn->setEnabled(enabled);
@@ -333,11 +328,7 @@ void ClassicAppDelegate::setConvertEnabled(bool enabled)
 
 void ClassicAppDelegate::applyOutputFolderRule()
 {
-    const bool hasFolder = !m_settings->outputFolderPath().isEmpty();
-    if (!hasFolder)
-        m_settings->setIsSetCurrentAsDefaultOutputFolderPath(false);
-    m_form->setCurrentAsDefaultOutputFolderPathBtn->setEnabled(hasFolder);
-    m_form->openFolderAfterConversionBtn->setEnabled(hasFolder);
+    m_form->openFolderAfterConversionBtn->setEnabled(applyDefaultFolderRule());
 }
 
 bool ClassicAppDelegate::includeSubfoldersForLoad() const
@@ -348,14 +339,6 @@ bool ClassicAppDelegate::includeSubfoldersForLoad() const
 void ClassicAppDelegate::dropAccepted()
 {
     m_form->lableDragAndDrop->hide();
-}
-
-void ClassicAppDelegate::resetViewForProcess(bool enabled)
-{
-    m_form->convertBtn->setEnabled(enabled);
-    m_form->cancelBtn->setEnabled(enabled);
-    m_form->convertMenuItem->setEnabled(enabled);
-    m_window->repaint();
 }
 
 // Output folder and conversion -------------------------------------------------------------

@@ -48,11 +48,9 @@ public:
     // Goes straight to combine(), which checks the folder and the names first.
     void convertAction() override;
     void combine() override;
-    void resetViewForProcess(bool enabled) override;
 
 protected:
     void setConvertEnabled(bool enabled) override;
-    bool canMove(int direction) const override;
     void updateMoveControls() override;
     void applyOutputFolderRule() override;
     bool includeSubfoldersForLoad() const override;

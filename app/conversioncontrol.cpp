@@ -206,8 +206,6 @@ QFileDialog *FoliosetAppDelegate::makeOutputFolderChooser(const QString &message
                 }
                 if (openAfter)
                     m_settings->setIsOpenFolderAfterConversion(true);
-                if (m_outputFolder.toUpper() == m_settings->outputFolderPath().toUpper())
-                    m_isOutputFolderSelected = true;
                 combine();
             },
             Qt::QueuedConnection);
@@ -380,10 +378,10 @@ void ShellController::stopProcess()
         Qt::QueuedConnection);
 }
 
-void FoliosetAppDelegate::resetViewForProcess(bool enabled)
+void ShellController::resetViewForProcess(bool enabled)
 {
     m_ui->cancelBtn->setEnabled(enabled);
-    m_form->commandSegmented->setSegmentEnabled(1, enabled);
+    setConvertEnabled(enabled);
     m_ui->convertMenuItem->setEnabled(enabled);
     m_window->repaint();
 }

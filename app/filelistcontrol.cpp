@@ -288,8 +288,8 @@ bool ShellController::rowsCanMove(int direction) const
 
 void ShellController::afterListChange()
 {
+    // resetView() brings the total line up to date as well, through setCombineOptions().
     resetView(true);
-    updateTotalLabel();
 }
 
 void ShellController::flipCheckMarksOfSelection()
@@ -386,39 +386,33 @@ void ShellController::checkUncheckInvertAll(int code)
 
 void ShellController::moveUp()
 {
-    if (!canMove(-1))
-        return;
-    const QList<int> moved = m_files->moveUp(selectedRows());
-    CustomTableView *table = m_ui->mainTableView;
-    table->setFocus();
-    QItemSelection selection;
-    for (const int row : moved)
-        selection.select(m_files->index(row, 0), m_files->index(row, m_files->columnCount() - 1));
-    table->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
-    if (!moved.isEmpty())
-        table->scrollTo(m_files->index(*std::min_element(moved.begin(), moved.end()), 0));
-    if (!moved.isEmpty())
-        forgetSortOrder();
-    // The selection followed the rows as they moved and says nothing of it: the move controls
-    // are brought up to date here.
-    updateMoveControls();
+    moveRows(-1);
 }
 
 void ShellController::moveDown()
 {
-    if (!canMove(1))
+    moveRows(1);
+}
+
+void ShellController::moveRows(int direction)
+{
+    if (!rowsCanMove(direction))
         return;
-    const QList<int> moved = m_files->moveDown(selectedRows());
+    const QList<int> rows = selectedRows();
+    const QList<int> moved = direction < 0 ? m_files->moveUp(rows) : m_files->moveDown(rows);
     CustomTableView *table = m_ui->mainTableView;
     table->setFocus();
     QItemSelection selection;
     for (const int row : moved)
         selection.select(m_files->index(row, 0), m_files->index(row, m_files->columnCount() - 1));
     table->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
-    if (!moved.isEmpty())
-        table->scrollTo(m_files->index(*std::max_element(moved.begin(), moved.end()), 0));
-    if (!moved.isEmpty())
+    if (!moved.isEmpty()) {
+        // The first of the moved rows in the direction they went is brought into view.
+        const auto leading = direction < 0 ? std::min_element(moved.begin(), moved.end())
+                                           : std::max_element(moved.begin(), moved.end());
+        table->scrollTo(m_files->index(*leading, 0));
         forgetSortOrder();
+    }
     // The selection followed the rows as they moved and says nothing of it: the move controls
     // are brought up to date here.
     updateMoveControls();

@@ -30,7 +30,6 @@ FoliosetAppDelegate::~FoliosetAppDelegate()
 
 void FoliosetAppDelegate::awakeFromNib()
 {
-    m_isOutputFolderSelected = false;
     buildWindow();
     createSupportFolders();
     loadSettings();
@@ -200,11 +199,6 @@ void FoliosetAppDelegate::updateMoveControls()
     m_form->navigationSegmented->setSegmentEnabled(1, rowsCanMove(1));
 }
 
-bool FoliosetAppDelegate::canMove(int direction) const
-{
-    return m_form->navigationSegmented->isSegmentEnabled(direction < 0 ? 0 : 1);
-}
-
 void FoliosetAppDelegate::setConvertEnabled(bool enabled)
 {
     m_form->commandSegmented->setSegmentEnabled(1, enabled);
@@ -212,16 +206,11 @@ void FoliosetAppDelegate::setConvertEnabled(bool enabled)
 
 void FoliosetAppDelegate::applyOutputFolderRule()
 {
-    const bool hasFolder = !m_settings->outputFolderPath().isEmpty();
-    m_isOutputFolderSelected = hasFolder;
-    if (!hasFolder)
-        m_settings->setIsSetCurrentAsDefaultOutputFolderPath(false);
-    m_outputUi->setCurrentAsDefaultOutputFolderPathBtn->setEnabled(hasFolder);
+    applyDefaultFolderRule();
 }
 
 void FoliosetAppDelegate::filesFoldersSegmentedChanged(int segment)
 {
-    SegmentedControl *control = m_form->filesFoldersSegmented;
     switch (segment) {
     case 0:
         addFiles();
@@ -237,15 +226,14 @@ void FoliosetAppDelegate::filesFoldersSegmentedChanged(int segment)
         break;
     case 2:
         setInculdeSubfolders(!inculdeSubfolders());
-        control->setSelected(inculdeSubfolders(), segment);
-        return;
+        m_form->filesFoldersSegmented->setSelected(inculdeSubfolders(), segment);
+        break;
     case 5:
         openLogFolder();
         break;
     default:
         break;
     }
-    control->setSelected(false, segment);
 }
 
 void FoliosetAppDelegate::navigationSegmentedChanged(int segment)
@@ -256,7 +244,6 @@ void FoliosetAppDelegate::navigationSegmentedChanged(int segment)
         moveDown();
     else if (segment == 2)
         selectDeselectRemoveAll(3);
-    m_form->navigationSegmented->setSelected(false, segment);
 }
 
 void FoliosetAppDelegate::commandSegmentedChanged(int segment)
@@ -267,7 +254,6 @@ void FoliosetAppDelegate::commandSegmentedChanged(int segment)
     } else if (segment == 1) {
         convertAction();
     }
-    m_form->commandSegmented->setSelected(false, segment);
 }
 
 void FoliosetAppDelegate::helpSegmentedChanged(int segment)
@@ -278,8 +264,6 @@ void FoliosetAppDelegate::helpSegmentedChanged(int segment)
         helpAction();
     else if (segment == 2)
         rateUs();
-    if (segment == 0 || segment == 1)
-        m_form->helpSegmented->setSelected(false, segment);
 }
 
 } // namespace folioset

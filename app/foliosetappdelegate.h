@@ -34,7 +34,10 @@ public:
     QDialog *outputSettingPanel() const { return m_outputSettingPanel; }
     ::Ui::OutputSettingPanel &outputSettingUi() const { return *m_outputUi; }
     QString outputFolder() const { return m_outputFolder; }
-    bool isOutputFolderSelected() const { return m_isOutputFolderSelected; }
+    bool isOutputFolderSelected() const
+    {
+        return m_settings && !m_settings->outputFolderPath().isEmpty();
+    }
 
     void resetView(bool enable) override;
 
@@ -61,11 +64,9 @@ public:
     const QList<RecentItem> &recentItems() const { return m_recentItems; }
 
     void convertAction() override;
-    void resetViewForProcess(bool enabled) override;
 
 protected:
     void setConvertEnabled(bool enabled) override;
-    bool canMove(int direction) const override;
     void updateMoveControls() override;
     void applyOutputFolderRule() override;
     void foldersChosen(const QStringList &folders) override { addRecentItem(folders); }
@@ -87,7 +88,6 @@ private:
     std::unique_ptr<::Ui::OutputSettingPanel> m_outputUi;
     QMenu *m_headerContextMenu = nullptr;
     QList<RecentItem> m_recentItems;
-    bool m_isOutputFolderSelected = false;
 };
 
 } // namespace folioset

@@ -180,6 +180,15 @@ void ShellController::showOutputFolderPanel(QWidget *parent, const QString &mess
     chooser->open();
 }
 
+bool ShellController::applyDefaultFolderRule()
+{
+    const bool hasFolder = !m_settings->outputFolderPath().isEmpty();
+    if (!hasFolder)
+        m_settings->setIsSetCurrentAsDefaultOutputFolderPath(false);
+    m_ui->setCurrentAsDefaultOutputFolderPathBtn->setEnabled(hasFolder);
+    return hasFolder;
+}
+
 void ShellController::openPDFSettings()
 {
     m_pdfSettings->copyFrom(*m_settings->pdfSettings());

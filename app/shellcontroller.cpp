@@ -12,7 +12,6 @@
 #include "model/filetypes.h"
 #include "model/outputplan.h"
 #include "model/utilities.h"
-#include "platform/mainthread.h"
 #include "platform/preferences.h"
 #include "platform/systemlog.h"
 #include "platform/workspace.h"
@@ -163,9 +162,9 @@ void ShellController::loadSettings()
 void ShellController::markKeyCharacters(
     std::initializer_list<std::pair<QAbstractButton *, const char *>> buttons)
 {
-    const QColor text = m_window->palette().color(QPalette::ButtonText);
+    // The keyboard character becomes the button's mnemonic; the colour stays the style's.
     for (const auto &[button, character] : buttons)
-        setButtonKeyCharacter(button, QString::fromLatin1(character), text);
+        markKeyCharacter(button, QString::fromLatin1(character));
 }
 
 void ShellController::markKeyCharacters()
@@ -272,6 +271,8 @@ void ShellController::connectSharedControls()
     connect(m_files, &FileListModel::checkMarkEdited, this, &ShellController::updateTotalLabel);
     connect(ui.mainTableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { updateMoveControls(); });
+    // A sort carries the highlighted rows elsewhere without a word from the selection.
+    connect(m_files, &QAbstractItemModel::layoutChanged, this, [this] { updateMoveControls(); });
     connect(m_files, &QAbstractItemModel::rowsInserted, this, &ShellController::updateTotalLabel);
     connect(m_files, &QAbstractItemModel::rowsRemoved, this, &ShellController::updateTotalLabel);
     connect(m_files, &QAbstractItemModel::modelReset, this, &ShellController::updateTotalLabel);
@@ -355,11 +356,6 @@ void ShellController::setInculdeSubfolders(bool include)
     QString reason;
     if (!Preferences().setValue(includeSubfoldersKey, include, &reason))
         logError(QStringLiteral("setInculdeSubfolders:"), reason);
-}
-
-void ShellController::resetViewObject(bool enable)
-{
-    onMainThread(MainThreadCall::Wait, [this, enable] { resetView(enable); });
 }
 
 void ShellController::setCombineOptions(int mode)
@@ -455,14 +451,6 @@ void ShellController::updateTotalLabel()
     // While files arrive the line counts them; the time label keeps saying a load is running.
     if (!m_isProcessing)
         updateTimeTakenLabel(QString());
-}
-
-void ShellController::setButtonKeyCharacter(QAbstractButton *button, const QString &keyChar,
-                                            const QColor &color)
-{
-    // The keyboard character becomes the button's mnemonic; the colour stays the style's.
-    Q_UNUSED(color);
-    markKeyCharacter(button, keyChar);
 }
 
 QString ShellController::sanitisedNumericText(int tag, const QString &text)

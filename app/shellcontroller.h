@@ -85,13 +85,9 @@ public:
 
     // Window state.
     virtual void resetView(bool enable) = 0;
-    // resetView() for a worker thread, which hands it to this thread and waits.
-    void resetViewObject(bool enable);
     void setCombineOptions(int mode);
     void combineOptionChanged(QAbstractButton *sender);
     void updateTotalLabel();
-    void setButtonKeyCharacter(QAbstractButton *button, const QString &keyChar,
-                               const QColor &color);
     // The rewrite of a numeric field's text on each change: the field's default ("2" for tag
     // 30001, "1" for tag 30002) for no number or zero, else the text without non-digits at
     // either end. Any other tag keeps the text.
@@ -154,7 +150,9 @@ public:
     void closeProcessAction();
     void startProcess();
     void stopProcess();
-    virtual void resetViewForProcess(bool enabled) = 0;
+    // The convert command, its menu item and the load's cancel button, off while a run holds
+    // the window and on again once its sheet is closed.
+    void resetViewForProcess(bool enabled);
     void updateTimeTakenLabel(const QString &text) override;
 
 signals:
@@ -167,11 +165,12 @@ protected:
 
     // What each edition's window decides for itself.
     virtual void setConvertEnabled(bool enabled) = 0;
-    // Whether moving the highlighted rows up (-1) or down (+1) is offered right now.
-    virtual bool canMove(int direction) const = 0;
     virtual void updateMoveControls() = 0;
     // The options that need an output folder follow whether the settings hold one.
     virtual void applyOutputFolderRule() = 0;
+    // The part both editions share: without an output folder, keeping it as the default is off
+    // and cannot be turned on. Returns whether the settings hold one.
+    bool applyDefaultFolderRule();
     // The include-subfolders choice a load requested now uses.
     virtual bool includeSubfoldersForLoad() const { return inculdeSubfolders(); }
     // Folders the user has just chosen or dropped, before their load starts.
@@ -212,6 +211,8 @@ protected:
     // Whether the highlighted rows can move up (-1) or down (+1): up needs them below the first
     // row, down above the last, and the list must be usable.
     bool rowsCanMove(int direction) const;
+    // Moves the highlighted rows one place up (-1) or down (+1), when they can go there.
+    void moveRows(int direction);
     void afterListChange();
     // Rows were moved by hand: the list is sorted by no column any more.
     void forgetSortOrder();

@@ -46,6 +46,9 @@ private slots:
     void cancelKeepsWhatWasFoundAndFreesTheWindow();
     void keysFlipRemoveAndMove();
     void aMoveByHandEndsTheSortOrder();
+    void aSortKeepsTheMoveControlsTrue();
+    void theTotalLineFollowsEachListChange_data();
+    void theTotalLineFollowsEachListChange();
     void rowMenuNeedsHighlightedRows();
     void columnMenuKeepsTheEssentialColumns();
     void removeAllAsksFirst_data();
@@ -274,6 +277,70 @@ void TestFileListCommands::aMoveByHandEndsTheSortOrder()
     // A click on a column heading sorts again.
     header->setSortIndicator(name, Qt::AscendingOrder);
     QCOMPARE(listNames(), (QStringList{"a.jpg", "b.JPG", "loose.JPG"}));
+}
+
+void TestFileListCommands::aSortKeepsTheMoveControlsTrue()
+{
+    addFiles(3);
+    selectRows({0});
+    auto *order = element<SegmentedControl>("navigationSegmented");
+    QVERIFY(!order->isSegmentEnabled(0));
+    QVERIFY(order->isSegmentEnabled(1));
+    // The highlighted row goes last: it can move up, no longer down, and the keys agree.
+    table()->horizontalHeader()->setSortIndicator(FileListModel::columnOf(QStringLiteral("name")),
+                                                  Qt::DescendingOrder);
+    QCOMPARE(listNames(), (QStringList{"row2.jpg", "row1.jpg", "row0.jpg"}));
+    QVERIFY(order->isSegmentEnabled(0));
+    QVERIFY(!order->isSegmentEnabled(1));
+    table()->setFocus();
+    QTest::keyClick(table(), Qt::Key_Down, Qt::ControlModifier);
+    QCOMPARE(listNames(), (QStringList{"row2.jpg", "row1.jpg", "row0.jpg"}));
+    QTest::keyClick(table(), Qt::Key_Up, Qt::ControlModifier);
+    QCOMPARE(listNames(), (QStringList{"row2.jpg", "row0.jpg", "row1.jpg"}));
+}
+
+void TestFileListCommands::theTotalLineFollowsEachListChange_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<int>("total");
+    QTest::addColumn<int>("checked");
+    QTest::newRow("remove") << "remove" << 2 << 2;
+    QTest::newRow("uncheck highlighted") << "uncheck" << 4 << 2;
+    QTest::newRow("uncheck all") << "uncheck all" << 4 << 0;
+    QTest::newRow("move") << "move" << 4 << 4;
+    QTest::newRow("remove all") << "remove all" << 0 << 0;
+    QTest::newRow("load end") << "load" << 5 << 5;
+}
+
+void TestFileListCommands::theTotalLineFollowsEachListChange()
+{
+    QFETCH(QString, change);
+    QFETCH(int, total);
+    QFETCH(int, checked);
+    addFiles(4);
+    selectRows({1, 2});
+    if (change == QLatin1String("remove")) {
+        m_controller->removeFiles();
+    } else if (change == QLatin1String("uncheck")) {
+        m_controller->checkUncheckInvertSelection(2);
+    } else if (change == QLatin1String("uncheck all")) {
+        m_controller->checkUncheckInvertAll(2);
+    } else if (change == QLatin1String("move")) {
+        m_controller->moveDown();
+    } else if (change == QLatin1String("remove all")) {
+        const AlertAnswerer yes(0);
+        element<SegmentedControl>("navigationSegmented")->click(2);
+        QTRY_COMPARE(m_controller->files().rowCount(), 0);
+    } else {
+        dropUrls({QUrl::fromLocalFile(m_tree.filePath(QStringLiteral("loose.JPG")))});
+        QVERIFY(waitForLoad());
+    }
+    // One PDF per checked image: the line and the convert command agree with the list.
+    QCOMPARE(element<QLabel>("labelTotalFiles")->text(),
+             QStringLiteral("%1 Total file(s); %2 file selected; Total PDF file(s) to create: %2")
+                 .arg(total)
+                 .arg(checked));
+    QCOMPARE(element<SegmentedControl>("commandSegmented")->isSegmentEnabled(1), checked > 0);
 }
 
 void TestFileListCommands::rowMenuNeedsHighlightedRows()
